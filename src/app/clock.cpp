@@ -1,0 +1,8 @@
+#include "app/clock.h"
+
+Clock::~Clock() = default;
+
+QDateTime SystemClock::now() const
+{
+    return QDateTime::currentDateTime();
+}

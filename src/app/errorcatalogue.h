@@ -1,0 +1,28 @@
+#pragma once
+
+#include "app/error.h"
+
+class QFileDevice;
+
+// One catalogue of error numbers and their Italian descriptions, so that every
+// error text of the server uses the same words.
+namespace ErrorNumber {
+inline constexpr int Overflow = 6;
+inline constexpr int TypeMismatch = 13;
+inline constexpr int BadFileName = 52;
+inline constexpr int FileNotFound = 53;
+inline constexpr int DeviceIo = 57;
+inline constexpr int DiskFull = 61;
+inline constexpr int InputPastEndOfFile = 62;
+inline constexpr int PermissionDenied = 70;
+inline constexpr int PathFileAccess = 75;
+inline constexpr int PathNotFound = 76;
+inline constexpr int ControlArrayElementMissing = 340;
+} // namespace ErrorNumber
+
+namespace ErrorCatalogue {
+QString description(int number);
+Error make(int number);
+// The error of a file operation that failed, with the number the system gives it.
+Error forFile(const QFileDevice& file);
+} // namespace ErrorCatalogue

@@ -1,0 +1,140 @@
+#include "app/server.h"
+
+#include "app/basictext.h"
+#include "app/datedline.h"
+#include "app/errorcatalogue.h"
+#include "app/settingsfiles.h"
+#include "app/switches.h"
+#include "terminal/netctl/networkcontrol.h"
+#include "terminal/terminaltable.h"
+#include "version.h"
+
+#include <QDir>
+
+using namespace Qt::StringLiterals;
+
+ParvixServer::ParvixServer(const Environment& environment, QObject* parent)
+    : QObject(parent)
+    , m_env(environment)
+    , m_log(environment.clock, environment.switches)
+    , m_portStatus(environment.clock)
+    , m_title(QString::fromLatin1(DesignTitle))
+{
+    // Until the workspace names the log folder, lines go to the working directory.
+    m_log.setLocation(m_env.workingDirectory, QString());
+    m_portStatus.setLocation(m_env.workingDirectory, QString());
+    connect(&m_env.control, &NetworkControl::report, this,
+            [this](const QString& text) { m_log.LogFile(text); });
+    connect(&m_env.control, &NetworkControl::failure, this, &ParvixServer::reportError);
+}
+
+bool ParvixServer::start()
+{
+    Error error;
+    FaseAvvio = u"Apertura Workspace"_s;
+    if (!SettingsFiles::readWorkspace(inWorkingDirectory(SettingsFiles::WorkspacePath), m_settings,
+                                      error))
+        return failStartup(error);
+    m_log.setLocation(m_env.workingDirectory, m_settings.CartellaRegistro);
+    m_portStatus.setLocation(m_env.workingDirectory, m_settings.CartellaRegistro);
+
+    // The server address is for display only: any failure leaves it to the network.
+    FaseAvvio = u"ParvixSrv.set"_s;
+    m_settings.IPLocale =
+        SettingsFiles::readServerAddress(inWorkingDirectory(SettingsFiles::ServerAddressPath));
+    m_env.control.StartService();
+    if (m_settings.IPLocale.isEmpty())
+        m_env.control.LocalAddress(m_settings.IPLocale);
+    m_addressLabels = m_settings.IPLocale.split(u'.');
+    if (m_addressLabels.size() > 4)
+        return failStartup(ErrorCatalogue::make(ErrorNumber::ControlArrayElementMissing));
+
+    FaseAvvio = u"ParvixIP.set"_s;
+    if (!readCreatingDefault(
+            inWorkingDirectory(SettingsFiles::TerminalCountPath),
+            [this](const QString& path, Error& e) {
+                return SettingsFiles::readTerminalCount(path, m_settings, e);
+            },
+            &SettingsFiles::createDefaultTerminalCount))
+        return false;
+
+    FaseAvvio = u"Apertura Connect Sql"_s;
+    if (!SettingsFiles::readConnection(inWorkingDirectory(SettingsFiles::ConnectionPath),
+                                       m_settings, error))
+        return failStartup(error);
+
+    FaseAvvio = u"Apertura OreDat"_s;
+    const QString ore = DatedLine::inFolder(m_env.workingDirectory, m_settings.CartellaOre,
+                                            QString(SettingsFiles::OreFileName));
+    if (!SettingsFiles::readOre(ore, m_settings, error))
+        return failStartup(error);
+
+    m_settings.NumFiliale = 0;
+    FaseAvvio = u"Apertura Filiale"_s;
+    if (!SettingsFiles::readBranch(inWorkingDirectory(SettingsFiles::BranchPath), m_settings,
+                                   error))
+        return failStartup(error);
+
+    FaseAvvio = u"ParvixHost.set"_s;
+    if (!readCreatingDefault(
+            inWorkingDirectory(SettingsFiles::TerminalTablePath),
+            [this](const QString& path, Error& e) {
+                return SettingsFiles::readTerminalTable(path, m_env.table, e);
+            },
+            &SettingsFiles::createDefaultTerminalTable))
+        return false;
+
+    m_title = buildTitle();
+    Q_EMIT titleChanged(m_title);
+    return true;
+}
+
+void ParvixServer::shutdown()
+{
+    m_env.control.StopService();
+}
+
+void ParvixServer::reportError(const QString& text)
+{
+    m_log.LogFile(text);
+    if (m_env.switches.Check1)
+        Q_EMIT errorAdded(text);
+}
+
+// The start-up error text; the program ends without stopping the service.
+bool ParvixServer::failStartup(const Error& error)
+{
+    m_startupFailure = u"Errore #"_s + FaseAvvio + u' ' + Basic::Str(error.number) +
+                       u" verificato: "_s + error.description;
+    m_log.LogFile(m_startupFailure);
+    return false;
+}
+
+// A missing terminal count or terminal table is created with its defaults and
+// read again; any other failure, including a failed creation, ends start-up.
+bool ParvixServer::readCreatingDefault(const QString& path,
+                                       const std::function<bool(const QString&, Error&)>& read,
+                                       bool (*create)(const QString&, Error&))
+{
+    Error error;
+    if (read(path, error))
+        return true;
+    if (error.number != ErrorNumber::FileNotFound)
+        return failStartup(error);
+    error = Error();
+    if (!create(path, error) || !read(path, error))
+        return failStartup(error);
+    return true;
+}
+
+QString ParvixServer::inWorkingDirectory(QLatin1StringView relativePath) const
+{
+    return QDir(m_env.workingDirectory).filePath(QString(relativePath));
+}
+
+QString ParvixServer::buildTitle() const
+{
+    return QString::fromLatin1(DesignTitle) + u" Rev. "_s + QString::number(Version::Revision) +
+           u" - "_s + QString::number(m_settings.NumTerminali) +
+           (m_settings.NumTerminali == 1 ? u" porta"_s : u" porte"_s);
+}

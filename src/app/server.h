@@ -1,0 +1,78 @@
+#pragma once
+
+#include "app/activitylog.h"
+#include "app/portstatusfile.h"
+#include "app/settings.h"
+
+#include <QObject>
+#include <QStringList>
+
+#include <functional>
+
+class Clock;
+class EventWait;
+class NetworkControl;
+class TerminalTable;
+struct Error;
+struct Switches;
+
+// The server core: start-up and shutdown, and the records every procedure
+// writes to. It holds no widget; a console or the headless front end watch it.
+class ParvixServer : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Environment
+    {
+        const Clock& clock;
+        NetworkControl& control;
+        TerminalTable& table;
+        const Switches& switches;
+        const EventWait& wait;
+        QString workingDirectory; // where Set/ and every relative path live
+    };
+
+    static constexpr auto DesignTitle = "Parvix (SQL Server)";
+
+    explicit ParvixServer(const Environment& environment, QObject* parent = nullptr);
+
+    // Runs the start-up sequence; false when a step failed and the program must end.
+    bool start();
+    // Stops the network service; every failure is ignored, so it may run twice.
+    void shutdown();
+
+    const Settings& settings() const { return m_settings; }
+    QString title() const { return m_title; }
+    // The four parts of the server address, one per address label.
+    QStringList addressLabels() const { return m_addressLabels; }
+    QString startupFailure() const { return m_startupFailure; }
+
+    ActivityLog& log() { return m_log; }
+    PortStatusFile& portStatus() { return m_portStatus; }
+
+    // A failure report that the operator sees in the error list when
+    // "Visualizza Errori" is checked; always written to the log.
+    void reportError(const QString& text);
+
+Q_SIGNALS:
+    void titleChanged(const QString& title);
+    void errorAdded(const QString& text);
+
+private:
+    bool failStartup(const Error& error);
+    bool readCreatingDefault(const QString& path,
+                             const std::function<bool(const QString&, Error&)>& read,
+                             bool (*create)(const QString&, Error&));
+    QString inWorkingDirectory(QLatin1StringView relativePath) const;
+    QString buildTitle() const;
+
+    Environment m_env;
+    Settings m_settings;
+    ActivityLog m_log;
+    PortStatusFile m_portStatus;
+    QString FaseAvvio;
+    QStringList m_addressLabels;
+    QString m_title;
+    QString m_startupFailure;
+};

@@ -1,0 +1,108 @@
+#include "app/settingsfiles.h"
+
+#include "app/recordwriter.h"
+#include "app/settingsreader.h"
+#include "terminal/terminaltable.h"
+
+using namespace Qt::StringLiterals;
+
+namespace SettingsFiles {
+
+namespace {
+
+bool readFields(const QString& path, int count, QStringList& fields, Error& error)
+{
+    SettingsReader reader;
+    return reader.open(path, error) && reader.read(count, fields, error);
+}
+
+} // namespace
+
+bool readWorkspace(const QString& path, Settings& settings, Error& error)
+{
+    QStringList fields;
+    if (!readFields(path, 18, fields, error))
+        return false;
+    settings.CartellaRegistro = fields[2];
+    settings.CartellaOre = fields[3];
+    settings.CartellaBackup = fields[6];
+    return true;
+}
+
+QString readServerAddress(const QString& path)
+{
+    QStringList fields;
+    Error ignored;
+    return readFields(path, 1, fields, ignored) ? fields[0] : QString();
+}
+
+bool readTerminalCount(const QString& path, Settings& settings, Error& error)
+{
+    QStringList fields;
+    qint32 count = 0;
+    qint16 presAuto = 0;
+    qint16 presAutoFine = 0;
+    if (!readFields(path, 3, fields, error) || !SettingsReader::toInt32(fields[0], count, error) ||
+        !SettingsReader::toInt16(fields[1], presAuto, error) ||
+        !SettingsReader::toInt16(fields[2], presAutoFine, error))
+        return false;
+    settings.NumTerminali = count;
+    settings.PresAuto = presAuto;
+    settings.PresAutoFine = presAutoFine;
+    return true;
+}
+
+bool readConnection(const QString& path, Settings& settings, Error& error)
+{
+    QStringList fields;
+    if (!readFields(path, 1, fields, error))
+        return false;
+    settings.StringaConn = fields[0];
+    return true;
+}
+
+bool readOre(const QString& path, Settings& settings, Error& error)
+{
+    QStringList fields;
+    if (!readFields(path, 19, fields, error))
+        return false;
+    settings.ModoTarga = fields[18];
+    return true;
+}
+
+bool readBranch(const QString& path, Settings& settings, Error& error)
+{
+    QStringList fields;
+    qint16 branch = 0;
+    if (!readFields(path, 1, fields, error) || !SettingsReader::toInt16(fields[0], branch, error))
+        return false;
+    settings.NumFiliale = branch;
+    return true;
+}
+
+bool readTerminalTable(const QString& path, TerminalTable& table, Error& error)
+{
+    SettingsReader reader;
+    if (!reader.open(path, error))
+        return false;
+    QStringList record;
+    Error ignored;
+    for (int slot = 0; slot < TerminalTable::SlotCount && reader.read(2, record, ignored); ++slot) {
+        table.NumTerminale[slot] = record[0];
+        table.IPTerminale[slot] = record[1];
+    }
+    return true;
+}
+
+bool createDefaultTerminalCount(const QString& path, Error& error)
+{
+    return RecordWriter::replaceFile(path, RecordWriter::plainLine(u"3, 0, 0"_s), error);
+}
+
+bool createDefaultTerminalTable(const QString& path, Error& error)
+{
+    return RecordWriter::replaceFile(path, RecordWriter::quotedRecord({u"1"_s, u"192.168.1.100"_s}),
+                                     error);
+}
+
+} // namespace SettingsFiles

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "app/error.h"
+#include "app/settings.h"
+
+class TerminalTable;
+
+// The settings files under the working directory, each read with the fields
+// and conversions its consumers expect. Every function leaves the settings as
+// they were on failure of its own file, except where said.
+namespace SettingsFiles {
+inline constexpr QLatin1StringView WorkspacePath{"Set/Workspace.set"};
+inline constexpr QLatin1StringView ServerAddressPath{"Set/ParvixSrv.set"};
+inline constexpr QLatin1StringView TerminalCountPath{"Set/ParvixIP.set"};
+inline constexpr QLatin1StringView ConnectionPath{"Set/Connection.set"};
+inline constexpr QLatin1StringView BranchPath{"Set/Filiale.set"};
+inline constexpr QLatin1StringView TerminalTablePath{"Set/ParvixHost.set"};
+inline constexpr QLatin1StringView OreFileName{"Ore.dat"};
+
+bool readWorkspace(const QString& path, Settings& settings, Error& error);
+// Any failure leaves the address empty: the server then asks the network.
+QString readServerAddress(const QString& path);
+bool readTerminalCount(const QString& path, Settings& settings, Error& error);
+bool readConnection(const QString& path, Settings& settings, Error& error);
+bool readOre(const QString& path, Settings& settings, Error& error);
+bool readBranch(const QString& path, Settings& settings, Error& error);
+// Record k fills slot k, for at most 21 records; reading stops quietly at
+// the end of the file or at a short record. Only a failed open is an error.
+bool readTerminalTable(const QString& path, TerminalTable& table, Error& error);
+
+bool createDefaultTerminalCount(const QString& path, Error& error);
+bool createDefaultTerminalTable(const QString& path, Error& error);
+} // namespace SettingsFiles

@@ -1,0 +1,285 @@
+#include "terminal/netctl/tcpnetworkcontrol.h"
+
+#include "terminal/netctl/endpoint.h"
+#include "terminal/terminaltable.h"
+
+#include <QNetworkInterface>
+#include <QTcpSocket>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString hostOf(const QHostAddress& address)
+{
+    bool isV4 = false;
+    const quint32 v4 = address.toIPv4Address(&isV4);
+    return isV4 ? QHostAddress(v4).toString() : address.toString();
+}
+
+} // namespace
+
+TcpNetworkControl::TcpNetworkControl(const TerminalTable& table, Ports ports, QObject* parent)
+    : NetworkControl(parent)
+    , m_table(table)
+    , m_ports(ports)
+{
+    connect(&m_server, &QTcpServer::newConnection, this, &TcpNetworkControl::acceptConnections);
+}
+
+TcpNetworkControl::~TcpNetworkControl()
+{
+    StopService();
+}
+
+qint16 TcpNetworkControl::StartService()
+{
+    m_running = true;
+    if (m_server.isListening())
+        return Ok;
+    // Links to the terminals work even when the port is taken, so the
+    // service runs; the operator learns why terminals cannot call in.
+    if (!m_server.listen(QHostAddress::Any, m_ports.listen)) {
+        Q_EMIT failure(u"Servizio di rete: impossibile ascoltare sulla porta %1: %2"_s.arg(
+            QString::number(m_ports.listen), m_server.errorString()));
+        return ListenFailed;
+    }
+    return Ok;
+}
+
+qint16 TcpNetworkControl::StopService()
+{
+    if (!m_running)
+        return AlreadyStopped;
+    m_running = false;
+    m_server.close();
+    auto links = std::move(m_links);
+    m_links.clear();
+    for (auto& [host, link] : links)
+        release(link.socket);
+    return Ok;
+}
+
+void TcpNetworkControl::LocalAddress(QString& Address)
+{
+    for (const QHostAddress& address : QNetworkInterface::allAddresses()) {
+        if (address.protocol() == QAbstractSocket::IPv4Protocol && !address.isLoopback()) {
+            Address = address.toString();
+            return;
+        }
+    }
+    Address = u"127.0.0.1"_s;
+}
+
+qint16 TcpNetworkControl::OpenLink(const QString& IPTer, const QString& Mode, qint16& Channel)
+{
+    Q_UNUSED(Mode);
+    Channel = 0;
+    if (!m_running)
+        return ServiceStopped;
+    const auto endpoint = Endpoint::parse(IPTer, m_ports.terminal);
+    if (!endpoint)
+        return BadAddress;
+    if (auto it = m_links.find(endpoint->host); it != m_links.end()) {
+        // Every connection pass rebuilds the port list, so a standing link
+        // announces itself again.
+        if (it->second.up)
+            raiseConnectLater(endpoint->host);
+        return Ok;
+    }
+    auto* socket = new QTcpSocket(this);
+    const auto entry = lookUp(endpoint->host);
+    m_links.emplace(endpoint->host,
+                    Link{IPTer, entry ? entry->number : qint16(0), socket, {}, {}, false});
+    watch(socket);
+    socket->connectToHost(endpoint->host, endpoint->port);
+    return Ok;
+}
+
+qint16 TcpNetworkControl::SendText(const QString& IPTer, qint16 NumTer, const QString& Text,
+                                   qint16 Length)
+{
+    Q_UNUSED(NumTer);
+    const auto endpoint = Endpoint::parse(IPTer, m_ports.terminal);
+    if (!endpoint)
+        return BadAddress;
+    const auto it = m_links.find(endpoint->host);
+    if (it == m_links.end())
+        return NoLink;
+    const QByteArray bytes = (Length >= 0 ? Text.left(Length) : Text).toLatin1();
+    if (bytes.contains('\n') || bytes.size() > FrameSplitter::MaxMessage) {
+        Q_EMIT report(u"Testo per %1 non inviato: contiene un a capo o supera %2 byte"_s.arg(
+            IPTer, QString::number(FrameSplitter::MaxMessage)));
+        return BadText;
+    }
+    Link& link = it->second;
+    if (!link.up) {
+        if (link.pending.size() >= MaxPendingTexts)
+            return QueueFull;
+        link.pending.append(bytes + '\n');
+        return Ok;
+    }
+    link.socket->write(bytes + '\n');
+    return Ok;
+}
+
+qint16 TcpNetworkControl::LinkType(const QString& IPTer)
+{
+    Q_UNUSED(IPTer);
+    return 2;
+}
+
+quint16 TcpNetworkControl::listeningPort() const
+{
+    return m_server.serverPort();
+}
+
+std::optional<TcpNetworkControl::TableEntry> TcpNetworkControl::lookUp(const QString& host) const
+{
+    for (int slot = 0; slot < TerminalTable::SlotCount; ++slot) {
+        if (!m_table.isActive(slot))
+            continue;
+        const auto endpoint = Endpoint::parse(m_table.IPTerminale[slot], m_ports.terminal);
+        if (endpoint && endpoint->host == host)
+            return TableEntry{m_table.IPTerminale[slot], static_cast<qint16>(m_table.number(slot))};
+    }
+    return std::nullopt;
+}
+
+TcpNetworkControl::Link* TcpNetworkControl::linkOf(const QTcpSocket* socket, QString* host)
+{
+    for (auto& [key, link] : m_links) {
+        if (link.socket == socket) {
+            if (host)
+                *host = key;
+            return &link;
+        }
+    }
+    return nullptr;
+}
+
+void TcpNetworkControl::acceptConnections()
+{
+    while (QTcpSocket* socket = m_server.nextPendingConnection())
+        accept(socket);
+}
+
+void TcpNetworkControl::accept(QTcpSocket* socket)
+{
+    const QString host = hostOf(socket->peerAddress());
+    const auto entry = lookUp(host);
+    if (!entry) {
+        Q_EMIT report(
+            u"Connessione rifiutata da %1: indirizzo non presente nella tabella terminali"_s.arg(
+                host));
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
+    watch(socket);
+    const auto it = m_links.find(host);
+    if (it == m_links.end()) {
+        m_links.emplace(host, Link{entry->IPTer, entry->number, socket, {}, {}, true});
+        Q_EMIT OnStateChange(3, entry->IPTer, entry->number);
+        onReadyRead(socket);
+        return;
+    }
+    // One link per address: the newest connection of a terminal is the live
+    // one (a terminal that restarts calls in while its old link lingers).
+    Link& link = it->second;
+    QTcpSocket* old = link.socket;
+    const bool wasUp = link.up;
+    link.socket = socket;
+    link.frames = FrameSplitter();
+    link.up = true;
+    release(old);
+    flushPending(link);
+    if (!wasUp)
+        Q_EMIT OnConnect(link.IPTer);
+    onReadyRead(socket);
+}
+
+void TcpNetworkControl::watch(QTcpSocket* socket)
+{
+    connect(socket, &QTcpSocket::connected, this, [this, socket] { onConnected(socket); });
+    connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
+    connect(socket, &QTcpSocket::disconnected, this, [this, socket] { onGone(socket); });
+    connect(socket, &QTcpSocket::errorOccurred, this, [this, socket] { onGone(socket); });
+}
+
+void TcpNetworkControl::onConnected(QTcpSocket* socket)
+{
+    Link* link = linkOf(socket);
+    if (!link)
+        return;
+    link->up = true;
+    flushPending(*link);
+    Q_EMIT OnConnect(link->IPTer);
+}
+
+void TcpNetworkControl::onReadyRead(QTcpSocket* socket)
+{
+    QString host;
+    Link* link = linkOf(socket, &host);
+    if (!link)
+        return;
+    const FrameSplitter::Result frames = link->frames.feed(socket->readAll());
+    const QString IPTer = link->IPTer;
+    if (frames.discarded > 0)
+        Q_EMIT report(u"Messaggio di %1 oltre %2 byte scartato"_s.arg(
+            IPTer, QString::number(FrameSplitter::MaxMessage)));
+    for (const QByteArray& message : frames.messages) {
+        // The number is looked up at each message: the table may have been edited.
+        const auto entry = lookUp(host);
+        Q_EMIT OnDataArrival(IPTer, QString::fromLatin1(message),
+                             entry ? entry->number : link->number);
+        // A handler may have stopped the service or replaced the link.
+        link = linkOf(socket);
+        if (!link)
+            return;
+    }
+}
+
+void TcpNetworkControl::onGone(QTcpSocket* socket)
+{
+    QString host;
+    Link* link = linkOf(socket, &host);
+    if (!link)
+        return;
+    const Link gone = std::move(*link);
+    const QString reason = socket->errorString();
+    m_links.erase(host);
+    release(socket);
+    if (gone.up) {
+        Q_EMIT OnStateChange(0, gone.IPTer, gone.number);
+        return;
+    }
+    Q_EMIT report(u"Collegamento con %1 non riuscito: %2"_s.arg(gone.IPTer, reason) +
+                  (gone.pending.isEmpty() ? QString()
+                                          : u" (%1 messaggi non inviati)"_s.arg(
+                                                QString::number(gone.pending.size()))));
+}
+
+void TcpNetworkControl::raiseConnectLater(const QString& host)
+{
+    QTimer::singleShot(0, this, [this, host] {
+        const auto it = m_links.find(host);
+        if (it != m_links.end() && it->second.up)
+            Q_EMIT OnConnect(it->second.IPTer);
+    });
+}
+
+void TcpNetworkControl::release(QTcpSocket* socket)
+{
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
+}
+
+void TcpNetworkControl::flushPending(Link& link)
+{
+    for (const QByteArray& bytes : std::as_const(link.pending))
+        link.socket->write(bytes);
+    link.pending.clear();
+}

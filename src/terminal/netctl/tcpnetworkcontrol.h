@@ -1,0 +1,75 @@
+#pragma once
+
+#include "terminal/netctl/framesplitter.h"
+#include "terminal/netctl/networkcontrol.h"
+
+#include <QTcpServer>
+
+#include <map>
+#include <optional>
+
+class QTcpSocket;
+class TerminalTable;
+
+// The network control on plain TCP: LF-framed ISO-8859-1 messages, one link
+// per terminal address (opened by either side), and only addresses of the
+// terminal table may hold one.
+class TcpNetworkControl final : public NetworkControl
+{
+    Q_OBJECT
+
+public:
+    struct Ports
+    {
+        quint16 listen = 8499;
+        quint16 terminal = 8499;
+    };
+    static constexpr qsizetype MaxPendingTexts = 64;
+
+    TcpNetworkControl(const TerminalTable& table, Ports ports, QObject* parent = nullptr);
+    ~TcpNetworkControl() override;
+
+    qint16 StartService() override;
+    qint16 StopService() override;
+    void LocalAddress(QString& Address) override;
+    qint16 OpenLink(const QString& IPTer, const QString& Mode, qint16& Channel) override;
+    qint16 SendText(const QString& IPTer, qint16 NumTer, const QString& Text,
+                    qint16 Length) override;
+    qint16 LinkType(const QString& IPTer) override;
+
+    quint16 listeningPort() const;
+
+private:
+    struct Link
+    {
+        QString IPTer;
+        qint16 number = 0;
+        QTcpSocket* socket = nullptr;
+        FrameSplitter frames;
+        QList<QByteArray> pending;
+        bool up = false;
+    };
+    struct TableEntry
+    {
+        QString IPTer;
+        qint16 number = 0;
+    };
+
+    std::optional<TableEntry> lookUp(const QString& host) const;
+    Link* linkOf(const QTcpSocket* socket, QString* host = nullptr);
+    void acceptConnections();
+    void accept(QTcpSocket* socket);
+    void watch(QTcpSocket* socket);
+    void onConnected(QTcpSocket* socket);
+    void onReadyRead(QTcpSocket* socket);
+    void onGone(QTcpSocket* socket);
+    void raiseConnectLater(const QString& host);
+    void release(QTcpSocket* socket);
+    void flushPending(Link& link);
+
+    const TerminalTable& m_table;
+    Ports m_ports;
+    QTcpServer m_server;
+    std::map<QString, Link> m_links; // by host
+    bool m_running = false;
+};

@@ -1,0 +1,5 @@
+#include "support/testclock.h"
+
+TestClock::TestClock(const QDateTime& start)
+    : m_now(start)
+{}
