@@ -4,38 +4,31 @@
 #include <QFileDevice>
 #include <QFileInfo>
 
+#include <map>
+
 using namespace Qt::StringLiterals;
 
 namespace ErrorCatalogue {
 
 QString description(int number)
 {
-    switch (number) {
-    case ErrorNumber::Overflow:
-        return u"Overflow"_s;
-    case ErrorNumber::TypeMismatch:
-        return u"Tipo non corrispondente"_s;
-    case ErrorNumber::BadFileName:
-        return u"Nome o numero di file non valido"_s;
-    case ErrorNumber::FileNotFound:
-        return u"Impossibile trovare il file"_s;
-    case ErrorNumber::DeviceIo:
-        return u"Errore di I/O sulla periferica"_s;
-    case ErrorNumber::DiskFull:
-        return u"Disco pieno"_s;
-    case ErrorNumber::InputPastEndOfFile:
-        return u"Input oltre la fine del file"_s;
-    case ErrorNumber::PermissionDenied:
-        return u"Autorizzazione negata"_s;
-    case ErrorNumber::PathFileAccess:
-        return u"Errore di accesso al percorso/file"_s;
-    case ErrorNumber::PathNotFound:
-        return u"Impossibile trovare il percorso"_s;
-    case ErrorNumber::ControlArrayElementMissing:
-        return u"Elemento della matrice di controlli inesistente"_s;
-    default:
-        return u"Errore definito dall'applicazione o dall'oggetto"_s;
-    }
+    static const std::map<int, QString> descriptions{
+        {ErrorNumber::Overflow, u"Overflow"_s},
+        {ErrorNumber::TypeMismatch, u"Tipo non corrispondente"_s},
+        {ErrorNumber::BadFileName, u"Nome o numero di file non valido"_s},
+        {ErrorNumber::FileNotFound, u"Impossibile trovare il file"_s},
+        {ErrorNumber::DeviceIo, u"Errore di I/O sulla periferica"_s},
+        {ErrorNumber::DiskFull, u"Disco pieno"_s},
+        {ErrorNumber::InputPastEndOfFile, u"Input oltre la fine del file"_s},
+        {ErrorNumber::PermissionDenied, u"Autorizzazione negata"_s},
+        {ErrorNumber::PathFileAccess, u"Errore di accesso al percorso/file"_s},
+        {ErrorNumber::PathNotFound, u"Impossibile trovare il percorso"_s},
+        {ErrorNumber::ControlArrayElementMissing,
+         u"Elemento della matrice di controlli inesistente"_s},
+    };
+    const auto it = descriptions.find(number);
+    return it != descriptions.end() ? it->second
+                                    : u"Errore definito dall'applicazione o dall'oggetto"_s;
 }
 
 Error make(int number)

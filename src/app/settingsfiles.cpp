@@ -16,6 +16,16 @@ bool readFields(const QString& path, int count, QStringList& fields, Error& erro
     return reader.open(path, error) && reader.read(count, fields, error);
 }
 
+// One read of `count` fields of which only field `index` (from 0) is kept.
+bool readTextField(const QString& path, int count, int index, QString& value, Error& error)
+{
+    QStringList fields;
+    if (!readFields(path, count, fields, error))
+        return false;
+    value = fields[index];
+    return true;
+}
+
 } // namespace
 
 bool readWorkspace(const QString& path, Settings& settings, Error& error)
@@ -31,9 +41,9 @@ bool readWorkspace(const QString& path, Settings& settings, Error& error)
 
 QString readServerAddress(const QString& path)
 {
-    QStringList fields;
+    QString address;
     Error ignored;
-    return readFields(path, 1, fields, ignored) ? fields[0] : QString();
+    return readTextField(path, 1, 0, address, ignored) ? address : QString();
 }
 
 bool readTerminalCount(const QString& path, Settings& settings, Error& error)
@@ -54,20 +64,12 @@ bool readTerminalCount(const QString& path, Settings& settings, Error& error)
 
 bool readConnection(const QString& path, Settings& settings, Error& error)
 {
-    QStringList fields;
-    if (!readFields(path, 1, fields, error))
-        return false;
-    settings.StringaConn = fields[0];
-    return true;
+    return readTextField(path, 1, 0, settings.StringaConn, error);
 }
 
 bool readOre(const QString& path, Settings& settings, Error& error)
 {
-    QStringList fields;
-    if (!readFields(path, 19, fields, error))
-        return false;
-    settings.ModoTarga = fields[18];
-    return true;
+    return readTextField(path, 19, 18, settings.ModoTarga, error);
 }
 
 bool readBranch(const QString& path, Settings& settings, Error& error)

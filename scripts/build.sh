@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Configures and builds Parvix into the folder given (default: build/).
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${1:-$root/build}"
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" --parallel "$(nproc)"

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, testing and running Parvix need,
+# asking apt-get only for those that are missing.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build
+    qt6-base-dev qt6-base-dev-tools
+    libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc
+    unixodbc odbc-postgresql libsqliteodbc tdsodbc
+    postgresql sqlite3
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
