@@ -15,7 +15,6 @@ private Q_SLOTS:
     void restRunsAfterScaledTimeInDueOrder();
     void otherEventsAreServedWhileWaiting();
     void restIsDroppedWithItsContext();
-    void scalesIntervals();
 };
 
 void TestEventWait::zeroOrNegativeRunsAtOnce_data()
@@ -78,13 +77,6 @@ void TestEventWait::restIsDroppedWithItsContext()
     context.reset();
     QTest::qWait(50);
     QVERIFY(!ran);
-}
-
-void TestEventWait::scalesIntervals()
-{
-    QCOMPARE(EventWait().scaled(60000), 60000);
-    QCOMPARE(EventWait(0.001).scaled(60000), 60);
-    QCOMPARE(EventWait(0.5).scaled(2000), 1000);
 }
 
 QTEST_GUILESS_MAIN(TestEventWait)

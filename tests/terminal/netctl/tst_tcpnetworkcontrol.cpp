@@ -199,7 +199,8 @@ void TestTcpNetworkControl::unknownPeerIsRefusedOthersUndisturbed()
     // Not in the table, in an unused slot, and a caller that never sends.
     for (const QString& address : {u"127.0.0.99"_s, u"127.0.0.13"_s, u"127.0.0.98"_s}) {
         auto rogue = callFrom(address, m_control->listeningPort());
-        rogue->write(QByteArray(1000, '\x01') + "\x02garbage\n");
+        if (address != u"127.0.0.98"_s)
+            rogue->write(QByteArray(1000, '\x01') + "\x02garbage\n");
         QTRY_COMPARE(rogue->state(), QAbstractSocket::UnconnectedState);
         QVERIFY(reports.last()[0].toString().contains(address));
     }
