@@ -5,7 +5,7 @@
 #include "app/server.h"
 #include "app/unixsignals.h"
 #include "terminal/netctl/tcpnetworkcontrol.h"
-#include "terminal/terminaltable.h"
+#include "terminal/terminalregistry.h"
 #include "version.h"
 
 #include <QCoreApplication>
@@ -34,11 +34,11 @@ int main(int argc, char* argv[])
     err.flush();
 
     SystemClock clock;
-    TerminalTable table;
+    TerminalRegistry registry;
     Switches switches = options.switches;
     const EventWait wait(options.timeScale);
-    TcpNetworkControl control(table, {options.listenPort, options.terminalPort});
-    ParvixServer server({clock, control, table, switches, wait, QDir::currentPath()});
+    TcpNetworkControl control(registry.table, {options.listenPort, options.terminalPort});
+    ParvixServer server({clock, control, registry, switches, wait, QDir::currentPath()});
 
     QTextStream out(stdout);
     HeadlessConsole console(server, out);
@@ -52,6 +52,9 @@ int main(int argc, char* argv[])
         server.shutdown();
         QCoreApplication::quit();
     });
+    // The "AGGIORNA Porte" button of the window.
+    QObject::connect(&unixSignals, &UnixSignals::hangupRequested, &server,
+                     [&] { server.connections().Collega(); });
     const int code = QCoreApplication::exec();
     server.shutdown(); // runs a second time as the program ends, as the window's destruction does
     return code;

@@ -24,6 +24,17 @@ QString Right(const QString& text, qsizetype length)
     return text.right(qMax<qsizetype>(0, length));
 }
 
+QString Trim(const QString& text)
+{
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text[first] == u' ')
+        ++first;
+    while (last > first && text[last - 1] == u' ')
+        --last;
+    return text.mid(first, last - first);
+}
+
 QString Str(qint64 number)
 {
     return number < 0 ? QString::number(number) : u" "_s + QString::number(number);

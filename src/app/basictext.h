@@ -9,6 +9,8 @@ namespace Basic {
 QString Mid(const QString& text, qsizetype start, qsizetype length = -1);
 QString Left(const QString& text, qsizetype length);
 QString Right(const QString& text, qsizetype length);
+// Trim removes blanks only, not other white space.
+QString Trim(const QString& text);
 // Str(n): a number that is not negative gets a leading blank.
 QString Str(qint64 number);
 // Val(text): the number that the leading characters spell; 0 when none.

@@ -14,6 +14,7 @@ QString description(int number)
 {
     static const std::map<int, QString> descriptions{
         {ErrorNumber::Overflow, u"Overflow"_s},
+        {ErrorNumber::SubscriptOutOfRange, u"Indice non compreso nell'intervallo"_s},
         {ErrorNumber::TypeMismatch, u"Tipo non corrispondente"_s},
         {ErrorNumber::BadFileName, u"Nome o numero di file non valido"_s},
         {ErrorNumber::FileNotFound, u"Impossibile trovare il file"_s},

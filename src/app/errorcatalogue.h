@@ -8,6 +8,7 @@ class QFileDevice;
 // error text of the server uses the same words.
 namespace ErrorNumber {
 inline constexpr int Overflow = 6;
+inline constexpr int SubscriptOutOfRange = 9;
 inline constexpr int TypeMismatch = 13;
 inline constexpr int BadFileName = 52;
 inline constexpr int FileNotFound = 53;

@@ -1,6 +1,7 @@
 #include "app/headlessconsole.h"
 
 #include "app/server.h"
+#include "terminal/terminalregistry.h"
 
 #include <QTextStream>
 
@@ -11,6 +12,10 @@ HeadlessConsole::HeadlessConsole(ParvixServer& server, QTextStream& out, QObject
     , m_out(out)
 {
     connect(&server, &ParvixServer::titleChanged, this, &HeadlessConsole::showTitle);
+    connect(&server.registry(), &TerminalRegistry::portAdded, this,
+            [this](const QString& text) { print(u"[port] "_s, text); });
+    connect(&server, &ParvixServer::messageAdded, this,
+            [this](const QString& text) { print(u"[msg] "_s, text); });
     connect(&server, &ParvixServer::errorAdded, this,
             [this](const QString& text) { print(u"[err] "_s, text); });
 }

@@ -3,10 +3,11 @@
 #include "app/basictext.h"
 #include "app/datedline.h"
 #include "app/errorcatalogue.h"
+#include "app/eventwait.h"
 #include "app/settingsfiles.h"
 #include "app/switches.h"
 #include "terminal/netctl/networkcontrol.h"
-#include "terminal/terminaltable.h"
+#include "terminal/terminalregistry.h"
 #include "version.h"
 
 #include <QDir>
@@ -19,6 +20,9 @@ ParvixServer::ParvixServer(const Environment& environment, QObject* parent)
     , m_log(environment.clock, environment.switches)
     , m_portStatus(environment.clock)
     , m_title(QString::fromLatin1(DesignTitle))
+    , m_commands(environment.registry, environment.control, environment.wait)
+    , m_connections(*this)
+    , m_dispatch(*this)
 {
     // Until the workspace names the log folder, lines go to the working directory.
     m_log.setLocation(m_env.workingDirectory, QString());
@@ -79,19 +83,35 @@ bool ParvixServer::start()
     if (!readCreatingDefault(
             inWorkingDirectory(SettingsFiles::TerminalTablePath),
             [this](const QString& path, Error& e) {
-                return SettingsFiles::readTerminalTable(path, m_env.table, e);
+                return SettingsFiles::readTerminalTable(path, m_env.registry.table, e);
             },
             &SettingsFiles::createDefaultTerminalTable))
         return false;
 
+    m_connections.Collega();
+    m_env.wait.Pausa(1.0, this, [this] { finishStartup(); });
+    return true;
+}
+
+// Terminals may connect and talk during the one-second wait before this.
+void ParvixServer::finishStartup()
+{
+    m_connections.startReconnection();
+    m_env.registry.IndicePorta = 0;
     m_title = buildTitle();
     Q_EMIT titleChanged(m_title);
-    return true;
+    m_connections.startFirstReconnect();
+    Q_EMIT started();
 }
 
 void ParvixServer::shutdown()
 {
     m_env.control.StopService();
+}
+
+void ParvixServer::addMessage(const QString& text)
+{
+    Q_EMIT messageAdded(text);
 }
 
 void ParvixServer::reportError(const QString& text)

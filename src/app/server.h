@@ -3,6 +3,9 @@
 #include "app/activitylog.h"
 #include "app/portstatusfile.h"
 #include "app/settings.h"
+#include "terminal/connections.h"
+#include "terminal/messagedispatch.h"
+#include "terminal/terminalcommands.h"
 
 #include <QObject>
 #include <QStringList>
@@ -12,7 +15,7 @@
 class Clock;
 class EventWait;
 class NetworkControl;
-class TerminalTable;
+class TerminalRegistry;
 struct Error;
 struct Switches;
 
@@ -27,7 +30,7 @@ public:
     {
         const Clock& clock;
         NetworkControl& control;
-        TerminalTable& table;
+        TerminalRegistry& registry;
         const Switches& switches;
         const EventWait& wait;
         QString workingDirectory; // where Set/ and every relative path live
@@ -37,7 +40,9 @@ public:
 
     explicit ParvixServer(const Environment& environment, QObject* parent = nullptr);
 
-    // Runs the start-up sequence; false when a step failed and the program must end.
+    // Runs the start-up sequence; false when a step failed and the program
+    // must end. The steps after the first connection pass run one second
+    // later and end with started().
     bool start();
     // Stops the network service; every failure is ignored, so it may run twice.
     void shutdown();
@@ -50,6 +55,16 @@ public:
 
     ActivityLog& log() { return m_log; }
     PortStatusFile& portStatus() { return m_portStatus; }
+    TerminalRegistry& registry() { return m_env.registry; }
+    NetworkControl& control() { return m_env.control; }
+    const Switches& switches() const { return m_env.switches; }
+    const EventWait& wait() const { return m_env.wait; }
+    TerminalCommands& commands() { return m_commands; }
+    Connections& connections() { return m_connections; }
+    MessageDispatch& dispatch() { return m_dispatch; }
+
+    // A line for the message list (echo convention: appended, last line selected).
+    void addMessage(const QString& text);
 
     // A failure report that the operator sees in the error list when
     // "Visualizza Errori" is checked; always written to the log.
@@ -58,6 +73,8 @@ public:
 Q_SIGNALS:
     void titleChanged(const QString& title);
     void errorAdded(const QString& text);
+    void messageAdded(const QString& text);
+    void started();
 
 private:
     bool failStartup(const Error& error);
@@ -66,6 +83,7 @@ private:
                              bool (*create)(const QString&, Error&));
     QString inWorkingDirectory(QLatin1StringView relativePath) const;
     QString buildTitle() const;
+    void finishStartup();
 
     Environment m_env;
     Settings m_settings;
@@ -75,4 +93,7 @@ private:
     QStringList m_addressLabels;
     QString m_title;
     QString m_startupFailure;
+    TerminalCommands m_commands;
+    Connections m_connections;
+    MessageDispatch m_dispatch;
 };

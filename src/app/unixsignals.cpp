@@ -35,18 +35,23 @@ UnixSignals::UnixSignals(QObject* parent)
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGHUP, &action, nullptr);
 }
 
 UnixSignals::~UnixSignals()
 {
     ::signal(SIGINT, SIG_DFL);
     ::signal(SIGTERM, SIG_DFL);
+    ::signal(SIGHUP, SIG_DFL);
 }
 
 void UnixSignals::drain()
 {
-    char bytes[16];
-    while (::read(g_pipe[1], bytes, sizeof bytes) > 0) {
+    char number = 0;
+    while (::read(g_pipe[1], &number, 1) == 1) {
+        if (number == SIGHUP)
+            Q_EMIT hangupRequested();
+        else
+            Q_EMIT terminateRequested();
     }
-    Q_EMIT terminateRequested();
 }

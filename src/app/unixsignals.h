@@ -4,8 +4,9 @@
 
 class QSocketNotifier;
 
-// Turns SIGINT and SIGTERM into a Qt signal on the event loop, where the
-// shutdown sequence can run safely (a signal handler may only write a byte).
+// Turns SIGINT and SIGTERM (stop) and SIGHUP (connect again) into Qt signals
+// on the event loop, where the server's procedures can run safely (a signal
+// handler may only write a byte).
 class UnixSignals : public QObject
 {
     Q_OBJECT
@@ -16,6 +17,7 @@ public:
 
 Q_SIGNALS:
     void terminateRequested();
+    void hangupRequested();
 
 private:
     void drain();

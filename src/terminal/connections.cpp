@@ -1,0 +1,103 @@
+#include "terminal/connections.h"
+
+#include "app/errorcatalogue.h"
+#include "app/eventwait.h"
+#include "app/server.h"
+#include "terminal/netctl/networkcontrol.h"
+#include "terminal/terminalcommands.h"
+#include "terminal/terminalregistry.h"
+
+using namespace Qt::StringLiterals;
+
+Connections::Connections(ParvixServer& server, QObject* parent)
+    : QObject(parent)
+    , m_server(server)
+{
+    Timer4.setInterval(m_server.wait().scaled(Timer4Interval));
+    Timer5.setInterval(m_server.wait().scaled(Timer5Interval));
+    Timer5.setSingleShot(true);
+    connect(&Timer4, &QTimer::timeout, this, &Connections::Timer4Tick);
+    connect(&Timer5, &QTimer::timeout, this, &Connections::Collega);
+    NetworkControl& control = m_server.control();
+    connect(&control, &NetworkControl::OnConnect, this, &Connections::OnConnect);
+    connect(&control, &NetworkControl::OnStateChange, this, &Connections::OnStateChange);
+}
+
+void Connections::Collega()
+{
+    TerminalRegistry& registry = m_server.registry();
+    registry.clearPorts();
+    m_server.portStatus().StatoPorte(QString(), 1);
+    const qint32 count = m_server.settings().NumTerminali;
+    if (count > TerminalTable::SlotCount)
+        reportLinkError(count, ErrorNumber::SubscriptOutOfRange,
+                        ErrorCatalogue::description(ErrorNumber::SubscriptOutOfRange));
+    for (int slot = 0; slot < qMin(count, TerminalTable::SlotCount); ++slot) {
+        registry.IPCorrente = registry.table.IPTerminale[slot];
+        registry.NumCorrente = registry.table.number(slot);
+        if (registry.NumCorrente <= 0)
+            continue;
+        registry.ModoApertura = u"X"_s;
+        registry.EsitoInvio = m_server.control().OpenLink(registry.IPCorrente,
+                                                          registry.ModoApertura, registry.Canale);
+        if (registry.EsitoInvio == NetworkControl::BadAddress)
+            reportLinkError(registry.NumCorrente, registry.EsitoInvio,
+                            u"Indirizzo non valido: "_s + registry.IPCorrente);
+        if (registry.EsitoInvio == NetworkControl::Ok)
+            m_server.commands().send(static_cast<qint16>(registry.NumCorrente), registry.IPCorrente,
+                                     u"%XI"_s);
+    }
+}
+
+// Links come up in any order after Collega has moved on, so the entry names
+// the terminal that the table gives for the address, not the one addressed last.
+void Connections::OnConnect(const QString& IPTer)
+{
+    const TerminalRegistry& registry = m_server.registry();
+    enterPort(registry.numberOf(IPTer).value_or(registry.NumCorrente), IPTer);
+}
+
+void Connections::OnStateChange(qint16 State, const QString& IPTer, qint16 NumTer)
+{
+    if (State != 3)
+        return;
+    enterPort(NumTer, IPTer);
+    TerminalRegistry& registry = m_server.registry();
+    registry.ModoApertura = u"X"_s;
+    registry.EsitoInvio =
+        m_server.control().OpenLink(IPTer, registry.ModoApertura, registry.Canale);
+}
+
+void Connections::startReconnection()
+{
+    m_server.registry().ContaCollega = 0;
+    Timer4.start();
+}
+
+void Connections::startFirstReconnect()
+{
+    Timer5.start();
+}
+
+void Connections::Timer4Tick()
+{
+    TerminalRegistry& registry = m_server.registry();
+    if (registry.ContaCollega < 15) {
+        ++registry.ContaCollega;
+        return;
+    }
+    Collega();
+    registry.ContaCollega = 0;
+}
+
+void Connections::reportLinkError(qint64 number, int error, const QString& description)
+{
+    m_server.reportError(u"Num Term:"_s + QString::number(number) + u" Errore:"_s +
+                         QString::number(error) + u" - "_s + description);
+}
+
+void Connections::enterPort(qint64 number, const QString& IPTer)
+{
+    m_server.registry().addPort(number, IPTer);
+    m_server.portStatus().StatoPorte(TerminalRegistry::portEntryText(number, IPTer).chopped(2), 0);
+}
