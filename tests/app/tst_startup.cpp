@@ -1,11 +1,5 @@
-#include "app/eventwait.h"
 #include "app/recordwriter.h"
-#include "app/server.h"
-#include "app/switches.h"
-#include "support/fakenetworkcontrol.h"
-#include "support/tempworkspace.h"
-#include "support/testclock.h"
-#include "terminal/terminalregistry.h"
+#include "support/serverfixture.h"
 #include "version.h"
 
 #include <QtTest>
@@ -33,42 +27,28 @@ private Q_SLOTS:
     void shutdownStopsServiceAndMayRunTwice();
 
 private:
-    bool start();
-    QStringList logLines() const { return m_workspace->lines(u"Log/RegistroQZ.txt"_s); }
+    bool start() { return m_fixture->start(); }
+    QStringList logLines() const { return m_fixture->logLines(); }
 
-    std::unique_ptr<TempWorkspace> m_workspace;
-    TestClock m_clock;
-    Switches m_switches;
-    EventWait m_wait{0.001};
-    std::unique_ptr<TerminalRegistry> m_registry;
-    std::unique_ptr<FakeNetworkControl> m_control;
-    std::unique_ptr<ParvixServer> m_server;
+    std::unique_ptr<ServerFixture> m_fixture;
+    TempWorkspace* m_workspace = nullptr;
+    FakeNetworkControl* m_control = nullptr;
+    TerminalRegistry* m_registry = nullptr;
 };
 
 void TestStartup::init()
 {
-    m_workspace = std::make_unique<TempWorkspace>();
-    m_workspace->writeCompleteSettings(
-        {{u"1"_s, u"127.0.0.11"_s}, {u"2"_s, u"127.0.0.12"_s}, {u"3"_s, u"127.0.0.13"_s}});
-    m_server.reset();
-    m_registry = std::make_unique<TerminalRegistry>();
-    m_control = std::make_unique<FakeNetworkControl>();
-    m_server.reset();
-}
-
-// Start-up ends one second (scaled) after the first connection pass.
-bool TestStartup::start()
-{
-    m_server = std::make_unique<ParvixServer>(ParvixServer::Environment{
-        m_clock, *m_control, *m_registry, m_switches, m_wait, m_workspace->path()});
-    QSignalSpy started(m_server.get(), &ParvixServer::started);
-    return m_server->start() && started.wait(5000);
+    m_fixture = std::make_unique<ServerFixture>(QList<QStringList>{
+        {u"1"_s, u"127.0.0.11"_s}, {u"2"_s, u"127.0.0.12"_s}, {u"3"_s, u"127.0.0.13"_s}});
+    m_workspace = &m_fixture->workspace;
+    m_control = &m_fixture->control;
+    m_registry = &m_fixture->registry;
 }
 
 void TestStartup::completeWorkspaceStarts()
 {
     QVERIFY(start());
-    const Settings& settings = m_server->settings();
+    const Settings& settings = m_fixture->server->settings();
     QCOMPARE(settings.CartellaRegistro, u"Log"_s);
     QCOMPARE(settings.CartellaOre, u"."_s);
     QCOMPARE(settings.CartellaBackup, u"Backup"_s);
@@ -77,11 +57,12 @@ void TestStartup::completeWorkspaceStarts()
     QCOMPARE(settings.ModoTarga, u"TARGA"_s);
     QCOMPARE(settings.NumFiliale, qint16(1));
     QCOMPARE(m_registry->table.IPTerminale[2], u"127.0.0.13"_s);
-    QCOMPARE(m_server->title(), u"Parvix (SQL Server) Rev. %1 - 3 porte"_s.arg(Version::Revision));
+    QCOMPARE(m_fixture->server->title(),
+             u"Parvix (SQL Server) Rev. %1 - 3 porte"_s.arg(Version::Revision));
     QCOMPARE(m_control->operations().first(), u"StartService"_s);
     QVERIFY(!m_workspace->exists(u"SORTORA.BAT"_s));
     // From now on the log lives where the workspace says.
-    m_server->log().LogFile(u"hello"_s);
+    m_fixture->server->log().LogFile(u"hello"_s);
     QCOMPARE(logLines().size(), 1);
 }
 
@@ -144,7 +125,7 @@ void TestStartup::failingStepEndsStartupWithItsText()
         m_workspace->write(file, content);
 
     QVERIFY(!start());
-    QCOMPARE(m_server->startupFailure(), text);
+    QCOMPARE(m_fixture->server->startupFailure(), text);
     // Before the workspace is read the log has no folder yet: the working directory.
     const QStringList lines =
         file == u"Set/Workspace.set"_s ? m_workspace->lines(u"RegistroQZ.txt"_s) : logLines();
@@ -158,7 +139,7 @@ void TestStartup::missingSetFolderIsClearErrorAndCreatesNothing()
 {
     m_workspace->remove(u"Set"_s);
     QVERIFY(!start());
-    QCOMPARE(m_server->startupFailure(),
+    QCOMPARE(m_fixture->server->startupFailure(),
              u"Errore #Apertura Workspace  76 verificato: Impossibile trovare il percorso"_s);
     QVERIFY(!m_workspace->exists(u"Set"_s));
 }
@@ -170,8 +151,8 @@ void TestStartup::missingTerminalFilesAreCreatedWithDefaults()
     QVERIFY(start());
     QCOMPARE(m_workspace->read(u"Set/ParvixIP.set"_s), QByteArray("3, 0, 0\r\n"));
     QCOMPARE(m_workspace->read(u"Set/ParvixHost.set"_s), QByteArray("\"1\",\"192.168.1.100\"\r\n"));
-    QCOMPARE(m_server->settings().NumTerminali, 3);
-    QCOMPARE(m_server->settings().PresAuto, qint16(0));
+    QCOMPARE(m_fixture->server->settings().NumTerminali, 3);
+    QCOMPARE(m_fixture->server->settings().PresAuto, qint16(0));
     QCOMPARE(m_registry->table.number(0), 1);
     QCOMPARE(m_registry->table.IPTerminale[0], u"192.168.1.100"_s);
     QVERIFY(m_registry->table.IPTerminale[1].isEmpty());
@@ -185,7 +166,7 @@ void TestStartup::secondStartLeavesExistingFiles()
     QVERIFY(start());
     QCOMPARE(m_workspace->read(u"Set/ParvixIP.set"_s), QByteArray("2\r\n1\r\n1\r\n"));
     QCOMPARE(m_workspace->lines(u"Set/ParvixHost.set"_s).size(), 3);
-    QCOMPARE(m_server->settings().PresAutoFine, qint16(1));
+    QCOMPARE(m_fixture->server->settings().PresAutoFine, qint16(1));
 }
 
 void TestStartup::serverAddressFillsLabels_data()
@@ -214,7 +195,7 @@ void TestStartup::serverAddressFillsLabels()
         m_workspace->write(u"Set/ParvixSrv.set"_s, content);
     m_control->setLocalAddress(u"127.0.0.5"_s);
     QVERIFY(start());
-    QCOMPARE(m_server->addressLabels(), labels);
+    QCOMPARE(m_fixture->server->addressLabels(), labels);
     QCOMPARE(m_control->operations().contains(u"LocalAddress"_s), askedNetwork);
     // The service is started before the network is asked for the address.
     QCOMPARE(m_control->operations().first(), u"StartService"_s);
@@ -235,7 +216,7 @@ void TestStartup::titleCountsPorts()
     QFETCH(QString, ending);
     m_workspace->write(u"Set/ParvixIP.set"_s, count);
     QVERIFY(start());
-    QCOMPARE(m_server->title(),
+    QCOMPARE(m_fixture->server->title(),
              u"Parvix (SQL Server) Rev. "_s + QString::number(Version::Revision) + ending);
 }
 
@@ -270,8 +251,8 @@ void TestStartup::quotedFolderWithCommaIsWhole()
     m_workspace->write(u"Set/Workspace.set"_s, RecordWriter::quotedRecord(workspace));
     QDir(m_workspace->path()).mkpath(u"Log, old"_s);
     QVERIFY(start());
-    QCOMPARE(m_server->settings().CartellaRegistro, u"Log, old"_s);
-    m_server->log().LogFile(u"x"_s);
+    QCOMPARE(m_fixture->server->settings().CartellaRegistro, u"Log, old"_s);
+    m_fixture->server->log().LogFile(u"x"_s);
     QVERIFY(m_workspace->exists(u"Log, old/RegistroQZ.txt"_s));
 }
 
@@ -279,8 +260,8 @@ void TestStartup::shutdownStopsServiceAndMayRunTwice()
 {
     QVERIFY(start());
     m_control->clearCalls();
-    m_server->shutdown();
-    m_server->shutdown();
+    m_fixture->server->shutdown();
+    m_fixture->server->shutdown();
     QCOMPARE(m_control->operations(), (QStringList{u"StopService"_s, u"StopService"_s}));
     QVERIFY(!m_control->running());
 }

@@ -1,0 +1,115 @@
+#include "support/processlines.h"
+#include "support/tempworkspace.h"
+
+#include <QProcess>
+#include <QTcpServer>
+#include <QtTest>
+
+#include <csignal>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+} // namespace
+
+// The real server and three simulated terminals on 127.0.0.11-13.
+class TestTerminalLink : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void greetsAndListsEveryTerminal();
+    void presenceAddsAnEntry();
+    void liveReadReachesTheLog();
+    void hangupConnectsAgain();
+
+private:
+    TempWorkspace m_workspace;
+    QProcess m_server;
+    QProcess m_terminals;
+    std::unique_ptr<ProcessLines> m_serverLines;
+    std::unique_ptr<ProcessLines> m_terminalLines;
+};
+
+void TestTerminalLink::initTestCase()
+{
+    m_workspace.writeCompleteSettings(
+        {{u"1"_s, u"127.0.0.11"_s}, {u"2"_s, u"127.0.0.12"_s}, {u"3"_s, u"127.0.0.13"_s}});
+    const QString terminalPort = QString::number(freePort());
+    const QString listenPort = QString::number(freePort());
+
+    m_terminalLines = std::make_unique<ProcessLines>(m_terminals);
+    m_terminals.setWorkingDirectory(m_workspace.path());
+    m_terminals.start(QString::fromLatin1(PARVIX_TERMSIM),
+                      {u"--port"_s, terminalPort, u"--terminal"_s, u"127.0.0.11=1"_s,
+                       u"--terminal"_s, u"127.0.0.12=2"_s, u"--terminal"_s, u"127.0.0.13=3"_s});
+    QVERIFY(m_terminalLines->waitFor(u"listening on port"_s, 3));
+
+    m_serverLines = std::make_unique<ProcessLines>(m_server);
+    m_server.setWorkingDirectory(m_workspace.path());
+    m_server.start(QString::fromLatin1(PARVIX_BINARY),
+                   {u"--headless"_s, u"--time-scale"_s, u"0.01"_s, u"--listen-port"_s, listenPort,
+                    u"--terminal-port"_s, terminalPort});
+    QVERIFY(m_server.waitForStarted(5000));
+}
+
+void TestTerminalLink::cleanupTestCase()
+{
+    m_server.terminate();
+    m_terminals.terminate();
+    QVERIFY(m_server.waitForFinished(10000));
+    QVERIFY(m_terminals.waitForFinished(10000));
+    QCOMPARE(m_server.exitCode(), 0);
+}
+
+void TestTerminalLink::greetsAndListsEveryTerminal()
+{
+    for (const QString& address : {u"127.0.0.11"_s, u"127.0.0.12"_s, u"127.0.0.13"_s}) {
+        QVERIFY(m_terminalLines->waitFor(address + u" <- %XI"_s));
+        QVERIFY(m_serverLines->waitFor(
+            u"[port] [Num: %1 - IP: %2] Connesso"_s.arg(address.right(1), address)));
+    }
+    QVERIFY(m_serverLines->lines().first().startsWith(u"Parvix (SQL Server) Rev. "_s));
+    QVERIFY(m_serverLines->lines().first().endsWith(u" - 3 porte"_s));
+    // The second pass two (scaled) seconds after start-up rebuilds the status file.
+    QVERIFY(m_terminalLines->waitFor(u"127.0.0.13 <- %XI"_s, 2));
+    QTRY_COMPARE(m_workspace.lines(u"Log/StatoPorteQZ.txt"_s).count(), 3);
+    for (const QString& line : m_workspace.lines(u"Log/StatoPorteQZ.txt"_s))
+        QVERIFY(line.endsWith(u"] Connesso"_s));
+}
+
+void TestTerminalLink::presenceAddsAnEntry()
+{
+    const qsizetype before = m_serverLines->count(u"[Num: 2 - IP: 127.0.0.12]"_s);
+    m_terminals.write("presence 2\n");
+    QVERIFY(m_serverLines->waitFor(u"[port] [Num: 2 - IP: 127.0.0.12] Connesso"_s, before + 1));
+}
+
+void TestTerminalLink::liveReadReachesTheLog()
+{
+    m_terminals.write("read 127.0.0.11 42 #C 1 0 0730 061226\n");
+    const QString logged = u"[127.0.0.11] Term: 1 - Msg: "_s + QChar(2) +
+                           u"0730000612260042#C00001000000000"_s + QChar(3);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        m_workspace.lines(u"Log/RegistroQZ.txt"_s).join(u'\n').contains(logged), 10000);
+}
+
+void TestTerminalLink::hangupConnectsAgain()
+{
+    const qsizetype greetings = m_terminalLines->count(u"127.0.0.12 <- %XI"_s);
+    ::kill(static_cast<pid_t>(m_server.processId()), SIGHUP);
+    QVERIFY(m_terminalLines->waitFor(u"127.0.0.12 <- %XI"_s, greetings + 1));
+}
+
+QTEST_GUILESS_MAIN(TestTerminalLink)
+#include "tst_terminallink.moc"

@@ -1,0 +1,142 @@
+#include "simulatedterminal.h"
+#include "simulatorcommands.h"
+
+#include "app/unixsignals.h"
+#include "terminal/netctl/endpoint.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QSocketNotifier>
+#include <QTextStream>
+
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QTextStream& err()
+{
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+int fail(const QString& message)
+{
+    err() << "parvix-termsim: " << message << '\n';
+    err().flush();
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(u"parvix-termsim"_s);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        u"Badge-terminal simulator for Parvix. Each terminal listens on its own address for the "
+        "server. Commands (typed or from --script): read/store TERMINAL BADGE FUNCTION "
+        "[POSITION [ORDER [HHMM [DDMMYY]]]], presence TERMINAL, send TERMINAL TEXT (<N> is "
+        "character N), wait MS, quit."_s);
+    parser.addHelpOption();
+    const QCommandLineOption terminal(
+        u"terminal"_s,
+        u"A terminal at ADDRESS, with its number (default: its place in the list)."_s,
+        u"ADDRESS[=NUMBER]"_s);
+    const QCommandLineOption port(u"port"_s, u"Port the terminals listen on (default 8499)."_s,
+                                  u"N"_s, u"8499"_s);
+    const QCommandLineOption server(
+        u"server"_s, u"Call the server at HOST:PORT when it has no link to a terminal."_s,
+        u"HOST:PORT"_s);
+    const QCommandLineOption files(
+        u"files"_s, u"Folder of the transit files PASSAGGI-ADDRESS.txt (default: .)."_s, u"DIR"_s,
+        u"."_s);
+    const QCommandLineOption script(u"script"_s, u"Run the commands of FILE, then read stdin."_s,
+                                    u"FILE"_s);
+    const QCommandLineOption wrongCount(u"wrong-count"_s,
+                                        u"Add N to the count at the end of a listing."_s, u"N"_s);
+    const QCommandLineOption silent(u"silent-after-considle"_s,
+                                    u"Answer nothing from \"CONSIDLE\" on."_s);
+    const QCommandLineOption drop(u"drop-mid-listing"_s,
+                                  u"Drop the link halfway through a listing."_s);
+    const QCommandLineOption refuse(u"refuse-listing"_s,
+                                    u"Answer \"TYPE PASSAGGI ?*\" to every listing."_s);
+    parser.addOptions({terminal, port, server, files, script, wrongCount, silent, drop, refuse});
+    parser.process(app);
+
+    SimulatedTerminal::Faults faults;
+    faults.countOffset = parser.value(wrongCount).toInt();
+    faults.silentAfterLock = parser.isSet(silent);
+    faults.dropMidListing = parser.isSet(drop);
+    faults.refuseListing = parser.isSet(refuse);
+
+    std::optional<SimulatedTerminal::Server> serverAddress;
+    if (parser.isSet(server)) {
+        const auto endpoint = Endpoint::parse(parser.value(server), 0);
+        if (!endpoint || endpoint->port == 0)
+            return fail(u"--server needs HOST:PORT with an IPv4 host"_s);
+        serverAddress = SimulatedTerminal::Server{QHostAddress(endpoint->host), endpoint->port};
+    }
+    bool portOk = false;
+    const uint listenPort = parser.value(port).toUInt(&portOk);
+    if (!portOk || listenPort == 0 || listenPort > 65535)
+        return fail(u"--port needs a port number"_s);
+    if (!parser.isSet(terminal))
+        return fail(u"give at least one --terminal ADDRESS"_s);
+
+    QTextStream out(stdout);
+    // Declared after the stream they print to, so they are gone before it.
+    std::vector<std::unique_ptr<SimulatedTerminal>> owned;
+    QList<SimulatedTerminal*> terminals;
+    const QStringList specs = parser.values(terminal);
+    for (qsizetype i = 0; i < specs.size(); ++i) {
+        const QString address = specs[i].section(u'=', 0, 0);
+        const QString number = specs[i].section(u'=', 1);
+        bool numberOk = number.isEmpty();
+        const int value = numberOk ? int(i + 1) : number.toInt(&numberOk);
+        if (!Endpoint::parse(address, 0) || !numberOk)
+            return fail(u"bad --terminal '%1'"_s.arg(specs[i]));
+        const QString file = QDir(parser.value(files)).filePath(u"PASSAGGI-%1.txt"_s.arg(address));
+        auto& simulated = owned.emplace_back(std::make_unique<SimulatedTerminal>(
+            address, static_cast<qint16>(value), file, faults, serverAddress, out));
+        QString error;
+        if (!simulated->listen(static_cast<quint16>(listenPort), error))
+            return fail(error);
+        terminals.append(simulated.get());
+    }
+
+    SimulatorCommands commands(terminals, out);
+    QObject::connect(&commands, &SimulatorCommands::quitRequested, &app, &QCoreApplication::quit);
+    UnixSignals unixSignals;
+    QObject::connect(&unixSignals, &UnixSignals::terminateRequested, &app, &QCoreApplication::quit);
+
+    if (parser.isSet(script)) {
+        QFile file(parser.value(script));
+        if (!file.open(QIODevice::ReadOnly))
+            return fail(u"cannot read %1: %2"_s.arg(file.fileName(), file.errorString()));
+        commands.enqueue(QString::fromLatin1(file.readAll()).split(u'\n'));
+    }
+    // Standard input: one command a line; at its end the terminals keep running.
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QByteArray pending;
+    QObject::connect(&input, &QSocketNotifier::activated, &app, [&] {
+        char buffer[4096];
+        const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (got <= 0) {
+            input.setEnabled(false);
+            return;
+        }
+        pending.append(buffer, got);
+        const qsizetype end = pending.lastIndexOf('\n');
+        if (end < 0)
+            return;
+        commands.enqueue(QString::fromLatin1(pending.left(end)).split(u'\n'));
+        pending.remove(0, end + 1);
+    });
+    return QCoreApplication::exec();
+}

@@ -1,0 +1,216 @@
+#include "simulatedterminal.h"
+
+#include <QFile>
+#include <QTcpSocket>
+#include <QTextStream>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Control characters and character 255 shown by number, so display texts
+// and records read plainly: "%E<14>KBadge Errato<255>".
+QString readable(const QString& text)
+{
+    QString shown;
+    for (const QChar c : text) {
+        if (c.unicode() < 32 || c.unicode() >= 127)
+            shown += u'<' + QString::number(c.unicode()) + u'>';
+        else
+            shown += c;
+    }
+    return shown;
+}
+
+QStringList storedRecords(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList records;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QByteArray record = line.trimmed();
+        if (!record.isEmpty())
+            records.append(QString::fromLatin1(record));
+    }
+    return records;
+}
+
+} // namespace
+
+SimulatedTerminal::SimulatedTerminal(const QString& address, qint16 number,
+                                     const QString& transitFile, Faults faults,
+                                     std::optional<Server> server, QTextStream& out,
+                                     QObject* parent)
+    : QObject(parent)
+    , m_address(address)
+    , m_number(number)
+    , m_transitFile(transitFile)
+    , m_faults(faults)
+    , m_serverAddress(server)
+    , m_out(out)
+{
+    connect(&m_listener, &QTcpServer::newConnection, this, &SimulatedTerminal::accept);
+}
+
+bool SimulatedTerminal::listen(quint16 port, QString& error)
+{
+    if (!m_listener.listen(QHostAddress(m_address), port)) {
+        error = u"%1: cannot listen on port %2: %3"_s.arg(m_address, QString::number(port),
+                                                          m_listener.errorString());
+        return false;
+    }
+    print(u"terminal %1 listening on port %2"_s.arg(QString::number(m_number),
+                                                    QString::number(m_listener.serverPort())));
+    return true;
+}
+
+void SimulatedTerminal::sendUnasked(const QString& text)
+{
+    if (m_link && m_link->state() == QAbstractSocket::ConnectedState) {
+        write(text);
+        return;
+    }
+    m_waiting.append(text);
+    if (m_link)
+        return;
+    if (!m_serverAddress) {
+        print(u"no link: the text waits for the server to connect"_s);
+        return;
+    }
+    auto* socket = new QTcpSocket(this);
+    socket->bind(QHostAddress(m_address));
+    attach(socket);
+    socket->connectToHost(m_serverAddress->address, m_serverAddress->port);
+}
+
+void SimulatedTerminal::storeRecord(const QString& record)
+{
+    QFile file(m_transitFile);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        print(u"cannot write %1: %2"_s.arg(m_transitFile, file.errorString()));
+        return;
+    }
+    file.write(record.mid(1, record.size() - 2).toLatin1() + '\n');
+    print(u"stored %1"_s.arg(readable(record)));
+}
+
+void SimulatedTerminal::accept()
+{
+    while (QTcpSocket* socket = m_listener.nextPendingConnection()) {
+        if (m_link) {
+            m_link->disconnect(this);
+            m_link->abort();
+            m_link->deleteLater();
+        }
+        attach(socket);
+        print(u"link up"_s);
+        onReadyRead();
+    }
+}
+
+void SimulatedTerminal::attach(QTcpSocket* socket)
+{
+    m_link = socket;
+    m_frames = FrameSplitter();
+    m_silent = false;
+    m_locked = false;
+    connect(socket, &QTcpSocket::readyRead, this, &SimulatedTerminal::onReadyRead);
+    connect(socket, &QTcpSocket::connected, this, [this] {
+        print(u"link up"_s);
+        const QList<QString> waiting = std::exchange(m_waiting, {});
+        for (const QString& text : waiting)
+            write(text);
+    });
+    connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+        if (m_link == socket) {
+            print(u"link down"_s);
+            m_link = nullptr;
+        }
+        socket->deleteLater();
+    });
+    connect(socket, &QTcpSocket::errorOccurred, this, [this, socket] {
+        if (m_link == socket && socket->state() != QAbstractSocket::ConnectedState) {
+            print(u"cannot reach the server: "_s + socket->errorString());
+            m_link = nullptr;
+            socket->deleteLater();
+        }
+    });
+    if (socket->state() == QAbstractSocket::ConnectedState) {
+        const QList<QString> waiting = std::exchange(m_waiting, {});
+        for (const QString& text : waiting)
+            write(text);
+    }
+}
+
+void SimulatedTerminal::onReadyRead()
+{
+    if (!m_link)
+        return;
+    const FrameSplitter::Result frames = m_frames.feed(m_link->readAll());
+    for (const QByteArray& frame : frames.messages) {
+        const QString message = QString::fromLatin1(frame);
+        print(u"<- "_s + readable(message));
+        if (message.startsWith(u"%E"_s) && message.size() >= 4)
+            print(u"display: "_s + message.mid(3, message.size() - 4));
+        answer(message);
+        if (!m_link)
+            return;
+    }
+}
+
+void SimulatedTerminal::answer(const QString& message)
+{
+    if (m_silent)
+        return;
+    if (message == u"DIR PASSAGGI"_s) {
+        const qint64 size = QFile(m_transitFile).size();
+        write(size > 0 ? u"DIR PASSAGGI %1"_s.arg(size) : u"DIR PASSAGGI ?*"_s);
+    } else if (message == u"CONSIDLE"_s) {
+        m_locked = true;
+        if (m_faults.silentAfterLock)
+            m_silent = true;
+        else
+            write(u"CONSIDLE"_s);
+    } else if (message == u"TYPE PASSAGGI"_s) {
+        list();
+    } else if (message == u"DEL PASSAGGI"_s) {
+        QFile::remove(m_transitFile);
+        write(u"DEL PASSAGGI"_s);
+    } else if (message == u"OFFLINE"_s) {
+        m_locked = false;
+        write(u"OFFLINE"_s);
+    }
+}
+
+void SimulatedTerminal::list()
+{
+    const QStringList records = storedRecords(m_transitFile);
+    if (!m_locked || records.isEmpty() || m_faults.refuseListing) {
+        write(u"TYPE PASSAGGI ?*"_s);
+        return;
+    }
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        if (m_faults.dropMidListing && i == records.size() / 2) {
+            print(u"dropping the link mid-listing"_s);
+            m_link->abort();
+            return;
+        }
+        write(QChar(2) + records[i] + QChar(3));
+    }
+    write(QChar(4) + QString::number(records.size() + m_faults.countOffset));
+}
+
+void SimulatedTerminal::write(const QString& text)
+{
+    if (!m_link)
+        return;
+    m_link->write(text.toLatin1() + '\n');
+    print(u"-> "_s + readable(text));
+}
+
+void SimulatedTerminal::print(const QString& line)
+{
+    m_out << m_address << ' ' << line << '\n';
+    m_out.flush();
+}
