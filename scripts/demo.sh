@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the server on the demo workspace
-# demo/ (created on first run; its terminals live on 127.0.0.11-13).
-# Extra arguments go to the server, for example --show-messages. Ctrl-C stops it.
+# demo/ (created on first run) with three simulated terminals on 127.0.0.11-13.
+# Type commands for the terminals (for example "read 1 0042 #C"); "quit" or
+# Ctrl-C stops both. Extra arguments go to the server, for example --trace.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
@@ -13,7 +14,23 @@ if [ ! -d "$root/demo" ]; then
     mkdir -p "$root/demo/Log" "$root/demo/Backup"
     echo "Created the demo workspace in $root/demo"
 fi
-
 cd "$root/demo"
-echo "Parvix runs in $root/demo (log: demo/Log/RegistroQZ.txt). Ctrl-C stops it."
-exec "$root/build/src/parvix" --headless "$@"
+
+# The server listens on 8499 on every address, so the terminals listen on 8500.
+server_port=8499
+terminal_port=8500
+(sleep 0.5; exec "$root/build/src/parvix" --headless --show-messages \
+    --listen-port "$server_port" --terminal-port "$terminal_port" "$@") &
+server=$!
+trap 'kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true' EXIT
+
+cat <<TEXT
+Parvix runs in $root/demo (log: demo/Log/RegistroQZ.txt).
+Terminals 1, 2, 3 on 127.0.0.11-13. Commands:
+  read TERMINAL BADGE FUNCTION [POSITION [ORDER [HHMM [DDMMYY]]]]   e.g. read 1 0042 #C
+  store ...   (same words: into the terminal's transit file PASSAGGI)
+  presence TERMINAL    send TERMINAL TEXT    quit
+TEXT
+"$root/build/tools/termsim/parvix-termsim" --port "$terminal_port" \
+    --server "127.0.0.1:$server_port" --files "$root/demo" \
+    --terminal 127.0.0.11=1 --terminal 127.0.0.12=2 --terminal 127.0.0.13=3

@@ -53,6 +53,15 @@ SimulatedTerminal::SimulatedTerminal(const QString& address, qint16 number,
     connect(&m_listener, &QTcpServer::newConnection, this, &SimulatedTerminal::accept);
 }
 
+// Links die with their listener; their handlers must not run into a half-destroyed terminal.
+SimulatedTerminal::~SimulatedTerminal()
+{
+    for (QTcpSocket* socket : m_listener.findChildren<QTcpSocket*>())
+        socket->disconnect(this);
+    for (QTcpSocket* socket : findChildren<QTcpSocket*>())
+        socket->disconnect(this);
+}
+
 bool SimulatedTerminal::listen(quint16 port, QString& error)
 {
     if (!m_listener.listen(QHostAddress(m_address), port)) {

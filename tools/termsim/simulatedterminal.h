@@ -37,6 +37,7 @@ public:
     SimulatedTerminal(const QString& address, qint16 number, const QString& transitFile,
                       Faults faults, std::optional<Server> server, QTextStream& out,
                       QObject* parent = nullptr);
+    ~SimulatedTerminal() override;
 
     bool listen(quint16 port, QString& error);
     QString address() const { return m_address; }
