@@ -1,3 +1,4 @@
+#include "support/freeport.h"
 #include "support/tempworkspace.h"
 #include "version.h"
 
@@ -6,17 +7,6 @@
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-} // namespace
 
 // Drives the real binary the way an operator or a service manager does.
 class TestHeadless : public QObject
@@ -47,7 +37,7 @@ void TestHeadless::printsTitleAndEndsCleanlyOnSigterm()
     TempWorkspace workspace;
     workspace.writeCompleteSettings({{u"1"_s, u"127.0.0.11"_s}});
     QProcess process;
-    startIn(process, workspace, {u"--listen-port"_s, QString::number(freePort())});
+    startIn(process, workspace, {u"--listen-port"_s, QString::number(freeLoopbackPort())});
     QTRY_VERIFY_WITH_TIMEOUT(process.canReadLine(), 10000);
     QCOMPARE(QString::fromUtf8(process.readLine()).trimmed(),
              u"Parvix (SQL Server) Rev. %1 - 1 porta"_s.arg(Version::Revision));
@@ -64,7 +54,7 @@ void TestHeadless::startupFailureExitsOneWithItsText()
     workspace.writeCompleteSettings();
     workspace.remove(u"Ore.dat"_s);
     QProcess process;
-    startIn(process, workspace, {u"--listen-port"_s, QString::number(freePort())});
+    startIn(process, workspace, {u"--listen-port"_s, QString::number(freeLoopbackPort())});
     QVERIFY(process.waitForFinished(10000));
     QCOMPARE(process.exitCode(), 1);
     const QString text = u"Errore #Apertura OreDat  53 verificato: Impossibile trovare il file"_s;

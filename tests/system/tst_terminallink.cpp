@@ -1,24 +1,13 @@
+#include "support/freeport.h"
 #include "support/processlines.h"
 #include "support/tempworkspace.h"
 
 #include <QProcess>
-#include <QTcpServer>
 #include <QtTest>
 
 #include <csignal>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-} // namespace
 
 // The real server and three simulated terminals on 127.0.0.11-13.
 class TestTerminalLink : public QObject
@@ -45,8 +34,8 @@ void TestTerminalLink::initTestCase()
 {
     m_workspace.writeCompleteSettings(
         {{u"1"_s, u"127.0.0.11"_s}, {u"2"_s, u"127.0.0.12"_s}, {u"3"_s, u"127.0.0.13"_s}});
-    const QString terminalPort = QString::number(freePort());
-    const QString listenPort = QString::number(freePort());
+    const QString terminalPort = QString::number(freeLoopbackPort());
+    const QString listenPort = QString::number(freeLoopbackPort());
 
     m_terminalLines = std::make_unique<ProcessLines>(m_terminals);
     m_terminals.setWorkingDirectory(m_workspace.path());

@@ -57,6 +57,7 @@ private Q_SLOTS:
     void outgoingLinkCarriesFramedTextsBothWays();
     void openLinkReusesStandingLinkAndAnnouncesIt();
     void terminalCallingInRaisesStateChanges();
+    void callingInWhileLinkOpensLeavesOneLink();
     void unknownPeerIsRefusedOthersUndisturbed();
     void oversizeMessageIsDroppedLinkSurvives();
     void refusesWhatTheWireCannotCarry();
@@ -66,6 +67,8 @@ private Q_SLOTS:
 
 private:
     void makeControl();
+    // Terminal 1 listens on 127.0.0.11 at a port of its own, which the table names.
+    void makeControlCalling(CalledTerminal& terminal);
 
     TerminalTable m_table;
     std::unique_ptr<TcpNetworkControl> m_control;
@@ -94,12 +97,17 @@ void TestTcpNetworkControl::makeControl()
     QVERIFY(m_control->listeningPort() != 0);
 }
 
-void TestTcpNetworkControl::outgoingLinkCarriesFramedTextsBothWays()
+void TestTcpNetworkControl::makeControlCalling(CalledTerminal& terminal)
 {
-    CalledTerminal terminal;
     QVERIFY(terminal.listen(u"127.0.0.11"_s));
     m_table.IPTerminale[0] = u"127.0.0.11:%1"_s.arg(terminal.server.serverPort());
     makeControl();
+}
+
+void TestTcpNetworkControl::outgoingLinkCarriesFramedTextsBothWays()
+{
+    CalledTerminal terminal;
+    makeControlCalling(terminal);
     QSignalSpy connects(m_control.get(), &NetworkControl::OnConnect);
     QSignalSpy data(m_control.get(), &NetworkControl::OnDataArrival);
 
@@ -134,9 +142,7 @@ void TestTcpNetworkControl::outgoingLinkCarriesFramedTextsBothWays()
 void TestTcpNetworkControl::openLinkReusesStandingLinkAndAnnouncesIt()
 {
     CalledTerminal terminal;
-    QVERIFY(terminal.listen(u"127.0.0.11"_s));
-    m_table.IPTerminale[0] = u"127.0.0.11:%1"_s.arg(terminal.server.serverPort());
-    makeControl();
+    makeControlCalling(terminal);
     QSignalSpy connects(m_control.get(), &NetworkControl::OnConnect);
     qint16 channel = 0;
     QCOMPARE(m_control->OpenLink(m_table.IPTerminale[0], u"X"_s, channel), qint16(0));
@@ -185,6 +191,30 @@ void TestTcpNetworkControl::terminalCallingInRaisesStateChanges()
     QTRY_COMPARE(states.size(), 2);
     QCOMPARE(states[1][0].value<qint16>(), qint16(0));
     QCOMPARE(m_control->SendText(u"127.0.0.12"_s, 7, u"x"_s, 1), qint16(NetworkControl::NoLink));
+}
+
+void TestTcpNetworkControl::callingInWhileLinkOpensLeavesOneLink()
+{
+    CalledTerminal terminal;
+    makeControlCalling(terminal);
+    QSignalSpy connects(m_control.get(), &NetworkControl::OnConnect);
+    QSignalSpy states(m_control.get(), &NetworkControl::OnStateChange);
+    qint16 channel = 0;
+    QCOMPARE(m_control->OpenLink(m_table.IPTerminale[0], u"X"_s, channel), qint16(0));
+    auto callingIn = callFrom(u"127.0.0.11"_s, m_control->listeningPort());
+    QVERIFY(callingIn->waitForConnected(5000));
+    QTRY_COMPARE(connects.size(), 1);
+    QTest::qWait(50);
+    QCOMPARE(connects.size(), 1);
+    QCOMPARE(states.size(), 0);
+
+    // Whichever connection won, texts reach the terminal exactly once.
+    QCOMPARE(m_control->SendText(m_table.IPTerminale[0], 1, u"%XI"_s, 3), qint16(0));
+    QVERIFY(terminal.accept());
+    QByteArray received;
+    QTRY_VERIFY((received = callingIn->peek(64) + terminal.link->peek(64)).contains('\n'));
+    QTest::qWait(50);
+    QCOMPARE(callingIn->readAll() + terminal.link->readAll(), QByteArray("%XI\n"));
 }
 
 void TestTcpNetworkControl::unknownPeerIsRefusedOthersUndisturbed()
