@@ -26,6 +26,8 @@ QString description(int number)
         {ErrorNumber::PathNotFound, u"Impossibile trovare il percorso"_s},
         {ErrorNumber::ControlArrayElementMissing,
          u"Elemento della matrice di controlli inesistente"_s},
+        {ErrorNumber::ObjectClosed, u"Operazione non consentita se l'oggetto \u00e8 chiuso"_s},
+        {ErrorNumber::ProviderNotFound, u"Impossibile trovare il provider"_s},
     };
     const auto it = descriptions.find(number);
     return it != descriptions.end() ? it->second

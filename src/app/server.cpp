@@ -23,6 +23,9 @@ ParvixServer::ParvixServer(const Environment& environment, QObject* parent)
     , m_commands(environment.registry, environment.control, environment.wait)
     , m_connections(*this)
     , m_dispatch(*this)
+    , m_session(m_log, environment.registry)
+    , m_check(*this)
+    , m_liveReads(*this)
 {
     // Until the workspace names the log folder, lines go to the working directory.
     m_log.setLocation(m_env.workingDirectory, QString());
@@ -66,6 +69,7 @@ bool ParvixServer::start()
     if (!SettingsFiles::readConnection(inWorkingDirectory(SettingsFiles::ConnectionPath),
                                        m_settings, error))
         return failStartup(error);
+    m_session.configure(m_settings.StringaConn, m_env.workingDirectory);
 
     FaseAvvio = u"Apertura OreDat"_s;
     const QString ore = DatedLine::inFolder(m_env.workingDirectory, m_settings.CartellaOre,

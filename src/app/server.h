@@ -3,6 +3,9 @@
 #include "app/activitylog.h"
 #include "app/portstatusfile.h"
 #include "app/settings.h"
+#include "live/badgecheck.h"
+#include "live/databasesession.h"
+#include "live/livereadroad.h"
 #include "terminal/connections.h"
 #include "terminal/messagedispatch.h"
 #include "terminal/terminalcommands.h"
@@ -62,6 +65,9 @@ public:
     TerminalCommands& commands() { return m_commands; }
     Connections& connections() { return m_connections; }
     MessageDispatch& dispatch() { return m_dispatch; }
+    DatabaseSession& session() { return m_session; }
+    BadgeCheck& check() { return m_check; }
+    LiveReadRoad& liveReads() { return m_liveReads; }
 
     // A line for the message list (echo convention: appended, last line selected).
     void addMessage(const QString& text);
@@ -96,4 +102,7 @@ private:
     TerminalCommands m_commands;
     Connections m_connections;
     MessageDispatch m_dispatch;
+    DatabaseSession m_session;
+    BadgeCheck m_check;
+    LiveReadRoad m_liveReads;
 };

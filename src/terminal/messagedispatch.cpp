@@ -58,7 +58,7 @@ void MessageDispatch::OnDataArrival(const QString& IPTer, const QString& Data, q
     if (m.startsWith(StartOfText) && m.endsWith(EndOfText) && m.size() == RecordLength) {
         registry.RecordTransito = m;
         registry.CodiceFunzione = Basic::Mid(m, 18, 2);
-        Q_EMIT liveRead(LiveRead{NumTer, IPTer, m, registry.CodiceFunzione});
+        Q_EMIT liveRead(TransitRead{NumTer, IPTer, m, registry.CodiceFunzione});
     }
 }
 

@@ -25,7 +25,7 @@ Q_SIGNALS:
     // Any other message of the terminal whose file is being transferred.
     void transferMessage(const ReceivedMessage& message);
     // A complete record from a terminal not in transfer.
-    void liveRead(const LiveRead& read);
+    void liveRead(const TransitRead& read);
 
 private:
     QString normalise(const QString& IPTer, const QString& Data) const;

@@ -11,8 +11,9 @@ struct ReceivedMessage
     QString text;
 };
 
-// A complete 34-character transit record received live.
-struct LiveRead
+// A complete 34-character transit record and the terminal it came from: a
+// live read, or a line of a download pass.
+struct TransitRead
 {
     qint16 NumTer = 0;
     QString IPTer;

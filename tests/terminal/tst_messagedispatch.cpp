@@ -34,7 +34,7 @@ private:
     QString dispatched(const QString& message, qint16 NumTer = 1);
 
     std::unique_ptr<ServerFixture> m_fixture;
-    QList<LiveRead> m_reads;
+    QList<TransitRead> m_reads;
 };
 
 void TestMessageDispatch::init()
@@ -56,7 +56,7 @@ QString TestMessageDispatch::dispatched(const QString& message, qint16 NumTer)
     });
     connect(&dispatch, &MessageDispatch::transferMessage, &context,
             [&](const ReceivedMessage&) { kind += u"transfer"_s; });
-    connect(&dispatch, &MessageDispatch::liveRead, &context, [&](const LiveRead& read) {
+    connect(&dispatch, &MessageDispatch::liveRead, &context, [&](const TransitRead& read) {
         kind += u"live"_s;
         m_reads.append(read);
     });
@@ -181,7 +181,8 @@ void TestMessageDispatch::linkTypeNormalises()
     QFETCH(QString, logged);
     m_fixture->control.setLinkType(static_cast<qint16>(linkType));
     QCOMPARE(dispatched(data), kind);
-    QVERIFY(m_fixture->logLines().last().endsWith(u"Term: 1 - Msg: "_s + logged));
+    QVERIFY(
+        m_fixture->logLines().filter(u" - Msg: "_s).last().endsWith(u"Term: 1 - Msg: "_s + logged));
 }
 
 void TestMessageDispatch::numberOutsideTableIsLoggedAndIgnored_data()

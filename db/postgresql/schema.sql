@@ -1,0 +1,72 @@
+-- The six tables Parvix reads and writes, for PostgreSQL.
+CREATE TABLE Dipendenti (
+    NumOrdine smallint PRIMARY KEY,
+    NumBadge integer NOT NULL,
+    Cognome varchar(40),
+    Nome varchar(40),
+    Collaudo varchar(1),
+    Reparto varchar(10)
+);
+CREATE TABLE Presenze (
+    Progr serial PRIMARY KEY,
+    Terminale integer,
+    Dipendente smallint,
+    Data date,
+    Causale integer,
+    Ora smallint,
+    Minuti smallint,
+    Flag smallint,
+    DataComp date,
+    OrdComp integer
+);
+CREATE TABLE Ordini (
+    Anno smallint NOT NULL,
+    Filiale smallint NOT NULL,
+    Numero integer NOT NULL,
+    Progressivo smallint NOT NULL,
+    Chiuso smallint,
+    Targa varchar(20),
+    Finito smallint,
+    Data date,
+    Reparto integer,
+    Descrizione varchar(50),
+    CodBarre varchar(20),
+    PRIMARY KEY (Anno, Filiale, Numero, Progressivo)
+);
+-- Work sheets carry no key of their own.
+CREATE TABLE SchedeLav (
+    Anno smallint,
+    Filiale smallint,
+    Ordine integer,
+    Progressivo smallint,
+    PosizLav integer,
+    Dipendente smallint,
+    Data date,
+    Terminale integer,
+    Causale integer,
+    OraInizio timestamp,
+    OraFine timestamp,
+    Totale integer,
+    InLavoraz smallint,
+    Flag smallint,
+    Note varchar(50)
+);
+CREATE TABLE TestatePrenotazioni (
+    AnnoOrdine smallint,
+    Filiale smallint,
+    NumOrdine integer,
+    ProgrOrdine smallint,
+    Stato smallint
+);
+CREATE TABLE RigheOrdini (
+    Anno smallint,
+    Numero integer,
+    Filiale smallint,
+    Progressivo smallint,
+    Posizione integer,
+    Tipo varchar(10),
+    Testo1 varchar(80),
+    Testo2 varchar(80),
+    Testo3 varchar(80),
+    Testo4 varchar(80)
+);

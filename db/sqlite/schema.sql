@@ -1,0 +1,73 @@
+-- The six tables Parvix reads and writes, for an embedded SQLite database.
+-- Dates are text YYYY-MM-DD and date-times text YYYY-MM-DD HH:MM:SS.
+CREATE TABLE Dipendenti (
+    NumOrdine INTEGER PRIMARY KEY,
+    NumBadge INTEGER NOT NULL,
+    Cognome TEXT,
+    Nome TEXT,
+    Collaudo TEXT,
+    Reparto TEXT
+);
+CREATE TABLE Presenze (
+    Progr INTEGER PRIMARY KEY AUTOINCREMENT,
+    Terminale INTEGER,
+    Dipendente INTEGER,
+    Data TEXT,
+    Causale INTEGER,
+    Ora INTEGER,
+    Minuti INTEGER,
+    Flag INTEGER,
+    DataComp TEXT,
+    OrdComp INTEGER
+);
+CREATE TABLE Ordini (
+    Anno INTEGER NOT NULL,
+    Filiale INTEGER NOT NULL,
+    Numero INTEGER NOT NULL,
+    Progressivo INTEGER NOT NULL,
+    Chiuso INTEGER,
+    Targa TEXT,
+    Finito INTEGER,
+    Data TEXT,
+    Reparto INTEGER,
+    Descrizione TEXT,
+    CodBarre TEXT,
+    PRIMARY KEY (Anno, Filiale, Numero, Progressivo)
+);
+-- Work sheets carry no key of their own.
+CREATE TABLE SchedeLav (
+    Anno INTEGER,
+    Filiale INTEGER,
+    Ordine INTEGER,
+    Progressivo INTEGER,
+    PosizLav INTEGER,
+    Dipendente INTEGER,
+    Data TEXT,
+    Terminale INTEGER,
+    Causale INTEGER,
+    OraInizio TEXT,
+    OraFine TEXT,
+    Totale INTEGER,
+    InLavoraz INTEGER,
+    Flag INTEGER,
+    Note TEXT
+);
+CREATE TABLE TestatePrenotazioni (
+    AnnoOrdine INTEGER,
+    Filiale INTEGER,
+    NumOrdine INTEGER,
+    ProgrOrdine INTEGER,
+    Stato INTEGER
+);
+CREATE TABLE RigheOrdini (
+    Anno INTEGER,
+    Numero INTEGER,
+    Filiale INTEGER,
+    Progressivo INTEGER,
+    Posizione INTEGER,
+    Tipo TEXT,
+    Testo1 TEXT,
+    Testo2 TEXT,
+    Testo3 TEXT,
+    Testo4 TEXT
+);

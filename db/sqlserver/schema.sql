@@ -1,0 +1,73 @@
+-- The six tables Parvix reads and writes, for SQL Server (the site's own
+-- database normally has them already; this is for a test installation).
+CREATE TABLE Dipendenti (
+    NumOrdine smallint PRIMARY KEY,
+    NumBadge int NOT NULL,
+    Cognome varchar(40),
+    Nome varchar(40),
+    Collaudo varchar(1),
+    Reparto varchar(10)
+);
+CREATE TABLE Presenze (
+    Progr int IDENTITY(1, 1) PRIMARY KEY,
+    Terminale int,
+    Dipendente smallint,
+    Data datetime,
+    Causale int,
+    Ora smallint,
+    Minuti smallint,
+    Flag smallint,
+    DataComp datetime,
+    OrdComp int
+);
+CREATE TABLE Ordini (
+    Anno smallint NOT NULL,
+    Filiale smallint NOT NULL,
+    Numero int NOT NULL,
+    Progressivo smallint NOT NULL,
+    Chiuso smallint,
+    Targa varchar(20),
+    Finito smallint,
+    Data datetime,
+    Reparto int,
+    Descrizione varchar(50),
+    CodBarre varchar(20),
+    PRIMARY KEY (Anno, Filiale, Numero, Progressivo)
+);
+-- Work sheets carry no key of their own.
+CREATE TABLE SchedeLav (
+    Anno smallint,
+    Filiale smallint,
+    Ordine int,
+    Progressivo smallint,
+    PosizLav int,
+    Dipendente smallint,
+    Data datetime,
+    Terminale int,
+    Causale int,
+    OraInizio datetime,
+    OraFine datetime,
+    Totale int,
+    InLavoraz smallint,
+    Flag smallint,
+    Note varchar(50)
+);
+CREATE TABLE TestatePrenotazioni (
+    AnnoOrdine smallint,
+    Filiale smallint,
+    NumOrdine int,
+    ProgrOrdine smallint,
+    Stato smallint
+);
+CREATE TABLE RigheOrdini (
+    Anno smallint,
+    Numero int,
+    Filiale smallint,
+    Progressivo smallint,
+    Posizione int,
+    Tipo varchar(10),
+    Testo1 varchar(80),
+    Testo2 varchar(80),
+    Testo3 varchar(80),
+    Testo4 varchar(80)
+);

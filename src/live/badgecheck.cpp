@@ -1,0 +1,155 @@
+#include "live/badgecheck.h"
+
+#include "app/activitylog.h"
+#include "app/basictext.h"
+#include "app/eventwait.h"
+#include "app/server.h"
+#include "live/databasesession.h"
+#include "posting/transitrecord.h"
+#include "terminal/terminalcommands.h"
+#include "terminal/terminalregistry.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+using namespace Qt::StringLiterals;
+
+BadgeCheck::BadgeCheck(ParvixServer& server, QObject* parent)
+    : QObject(parent)
+    , m_server(server)
+{}
+
+QString BadgeCheck::displayText(const QString& text)
+{
+    return u"%E"_s + QChar(14) + text + QChar(255);
+}
+
+void BadgeCheck::Controlla(const TransitRead& read, TransitContext& context)
+{
+    TerminalRegistry& registry = m_server.registry();
+    registry.BadgeErrato = 0;
+    registry.IPCorrente = read.IPTer;
+    registry.NumCorrente = read.NumTer;
+    context = TransitContext();
+    context.NumTessera = static_cast<qint16>(Basic::Val(Basic::Mid(read.RecordTransito, 14, 4)));
+
+    Error error;
+    QSqlQuery employee;
+    if (!m_server.session().run(employee,
+                                u"SELECT NumOrdine, Collaudo from Dipendenti Where NumBadge = ?"_s,
+                                {int(context.NumTessera)}, error))
+        return fail(error);
+    if (!employee.next()) {
+        if (employee.lastError().isValid())
+            return fail(DatabaseSession::errorOf(employee.lastError()));
+        return reject(read, u"KBadge Errato"_s, {u"Badge Errato"_s, u"[3]"_s});
+    }
+    context.DipCorrente = static_cast<qint16>(employee.value(u"NumOrdine"_s).toInt());
+    const QVariant collaudo = employee.value(u"Collaudo"_s);
+    context.FlagCollaudo = collaudo.isNull() ? u"N"_s : collaudo.toString();
+
+    const bool checked = read.CodiceFunzione == u"#C"_s ? checkAttendance(read, context, error)
+                                                        : checkOrder(read, context, error);
+    if (!checked)
+        fail(error);
+}
+
+bool BadgeCheck::checkAttendance(const TransitRead& read, TransitContext& context, Error& error)
+{
+    context.OraTransito = Basic::Mid(read.RecordTransito, 2, 2);
+    context.MinTransito = Basic::Mid(read.RecordTransito, 4, 2);
+    context.StatoPresenza = 1;
+    const QDate date = TransitRecord::date(read.RecordTransito);
+    QSqlQuery count;
+    if (!m_server.session().run(
+            count,
+            u"SELECT COUNT(Progr) AS TotProgr From Presenze Where (Dipendente = ?) "
+            "GROUP BY DataComp HAVING (DataComp = ?)"_s,
+            {int(context.DipCorrente), m_server.session().dialect().date(date)}, error))
+        return false;
+    // An odd number of records that day means the employee is in: this is an exit.
+    if (count.next() && count.value(u"TotProgr"_s).toLongLong() % 2 != 0)
+        context.StatoPresenza = 2;
+    return true;
+}
+
+bool BadgeCheck::checkOrder(const TransitRead& read, TransitContext& context, Error& error)
+{
+    const QString& record = read.RecordTransito;
+    const qint64 branch = Basic::Val(Basic::Mid(record, 27, 1));
+    context.OrdFiliale = QString::number(branch == 0 ? m_server.settings().NumFiliale : branch);
+    qint32 number = 0;
+    if (!TransitRecord::wholeNumber(Basic::Mid(record, 28, 5), number, error))
+        return false;
+    context.OrdineCorrente = QString::number(number);
+    context.OrdAnno = QString::number(Basic::Val(Basic::Mid(record, 25, 2)));
+    context.OrdProgr = QString::number(Basic::Val(Basic::Mid(record, 33, 1)));
+
+    ActivityLog& log = m_server.log();
+    log.SpY(201);
+    QSqlQuery order;
+    if (!m_server.session().run(
+            order,
+            u"Select * From Ordini Where Anno = ? And Numero = ? And "
+            "Filiale = ? And Progressivo = ?"_s,
+            {context.OrdAnno.toInt(), number, context.OrdFiliale.toInt(), context.OrdProgr.toInt()},
+            error))
+        return false;
+    log.SpY(202);
+    const QString notFound = u"KOrdine n. "_s + context.OrdineCorrente + u"|      Errato"_s;
+    if (!order.next()) {
+        if (order.lastError().isValid()) {
+            error = DatabaseSession::errorOf(order.lastError());
+            return false;
+        }
+        // A start of work creates a missing order; an end of work may name none.
+        if (number > 0 && read.CodiceFunzione == u"#A"_s)
+            return true;
+        if (number <= 0 && read.CodiceFunzione == u"#B"_s)
+            return true;
+        if (number > 0)
+            log.SpY(205);
+        reject(read, notFound, {u"[1]"_s});
+        return true;
+    }
+    const QVariant targa = order.value(u"Targa"_s);
+    if (!targa.isNull())
+        context.OrdTarga = targa.toString();
+    log.SpY(203);
+    const QVariant chiuso = order.value(u"Chiuso"_s);
+    if (!chiuso.isNull() && chiuso.toInt() != 0) {
+        log.SpY(204);
+        const QString closed = m_server.settings().ModoTarga.toUpper() == u"TARGA"_s
+                                   ? u"KOrdine n. "_s + context.OrdineCorrente + u"|      Chiuso"_s
+                                   : u"KOrdine "_s + context.OrdTarga.left(9) + u"|      Chiuso"_s;
+        reject(read, closed, {u"[2]"_s});
+    } else if (read.CodiceFunzione == u"#D"_s && context.FlagCollaudo == u"N"_s) {
+        reject(read, u"K    Tessera    |  NON ABILITATA"_s, {u"[2]"_s});
+    }
+    return true;
+}
+
+// The verdict counts at once; the answer follows one second later.
+void BadgeCheck::reject(const TransitRead& read, const QString& text, const QStringList& logLines)
+{
+    m_server.registry().BadgeErrato = 1;
+    m_server.wait().Pausa(1.0, this, [this, read, text, logLines] {
+        TerminalRegistry& registry = m_server.registry();
+        // No display text while a terminal's file is being transferred.
+        if (!registry.InScarico) {
+            registry.IPCorrente = read.IPTer;
+            registry.NumCorrente = read.NumTer;
+            m_server.commands().send(read.NumTer, read.IPTer, displayText(text));
+        }
+        for (const QString& line : logLines)
+            m_server.log().LogFile(line);
+        m_server.commands().InvioMessaggio(registry.EsitoInvio);
+    });
+}
+
+void BadgeCheck::fail(const Error& error)
+{
+    m_server.registry().BadgeErrato = 1;
+    m_server.log().LogFile(u"Errore #"_s + QString::number(error.number) + u" verificato: "_s +
+                           error.description);
+}

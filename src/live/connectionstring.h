@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+// What a site's connection string (Set/Connection.set) means to Qt's SQL
+// drivers. The forms the installation already uses keep working:
+//   Provider=SQLite;Data Source=FILE                     embedded SQLite file
+//   Provider=SQLOLEDB|SQLNCLI…|MSOLEDBSQL…;Data Source=;Initial Catalog=;
+//     User ID=;Password=;Integrated Security=            SQL Server through ODBC
+//   Provider=PostgreSQL;Host=;Port=;Database=;User ID=;Password=
+//   any string with Driver= or DSN= and no Provider     ODBC as it stands
+struct DatabaseTarget
+{
+    enum class Backend
+    {
+        Unknown,
+        SQLite,
+        Odbc,
+        PostgreSQL
+    };
+
+    Backend backend = Backend::Unknown;
+    QString driver;       // Qt driver name: QSQLITE, QODBC, QPSQL
+    QString databaseName; // file, ODBC connection string, or database
+    QString host;
+    int port = -1;
+    QString user;
+    QString password;
+    QString options; // Qt connect options
+    QString problem; // why the string is not understood, when Unknown
+
+    // `workingDirectory` anchors a relative SQLite file.
+    static DatabaseTarget fromConnectionString(const QString& text,
+                                               const QString& workingDirectory);
+};

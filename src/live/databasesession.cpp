@@ -1,0 +1,122 @@
+#include "live/databasesession.h"
+
+#include "app/activitylog.h"
+#include "app/errorcatalogue.h"
+#include "terminal/terminalregistry.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString ConnectionName = u"parvix-transit"_s;
+
+} // namespace
+
+DatabaseSession::DatabaseSession(ActivityLog& log, TerminalRegistry& registry)
+    : m_log(log)
+    , m_registry(registry)
+    , m_dialect(std::make_unique<Dialect>())
+{}
+
+DatabaseSession::~DatabaseSession()
+{
+    QSqlDatabase::removeDatabase(ConnectionName);
+}
+
+void DatabaseSession::configure(const QString& StringaConn, const QString& workingDirectory)
+{
+    m_target = DatabaseTarget::fromConnectionString(StringaConn, workingDirectory);
+    m_dialect = Dialect::forTarget(m_target);
+}
+
+void DatabaseSession::Open_DB()
+{
+    m_log.SpY(401);
+    Error error;
+    if (m_target.backend == DatabaseTarget::Backend::Unknown) {
+        error = Error{ErrorNumber::ProviderNotFound, m_target.problem};
+    } else if (!QSqlDatabase::isDriverAvailable(m_target.driver)) {
+        error = Error{ErrorNumber::ProviderNotFound,
+                      ErrorCatalogue::description(ErrorNumber::ProviderNotFound) + u": "_s +
+                          m_target.driver};
+    } else {
+        QSqlDatabase db = QSqlDatabase::addDatabase(m_target.driver, ConnectionName);
+        db.setDatabaseName(m_target.databaseName);
+        db.setHostName(m_target.host);
+        db.setPort(m_target.port);
+        db.setUserName(m_target.user);
+        db.setPassword(m_target.password);
+        db.setConnectOptions(m_target.options);
+        if (!db.open())
+            error = errorOf(db.lastError());
+    }
+    if (!error.isSet())
+        return;
+    MsgErrore = u"Op DB:Errore #"_s + QString::number(error.number) + u" verificato: "_s +
+                error.description;
+    m_registry.BadgeErrato = 1;
+    m_log.LogFile(MsgErrore);
+}
+
+void DatabaseSession::Close_DB()
+{
+    m_log.SpY(501);
+    if (!QSqlDatabase::contains(ConnectionName))
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(ConnectionName, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(ConnectionName);
+}
+
+bool DatabaseSession::isOpen() const
+{
+    return QSqlDatabase::contains(ConnectionName) &&
+           QSqlDatabase::database(ConnectionName, false).isOpen();
+}
+
+QSqlDatabase DatabaseSession::database() const
+{
+    return QSqlDatabase::database(ConnectionName, false);
+}
+
+bool DatabaseSession::run(QSqlQuery& query, const QString& statement, const QVariantList& values,
+                          Error& error) const
+{
+    if (!isOpen()) {
+        error = ErrorCatalogue::make(ErrorNumber::ObjectClosed);
+        return false;
+    }
+    query = QSqlQuery(database());
+    query.setForwardOnly(true);
+    if (!query.prepare(statement)) {
+        error = errorOf(query.lastError());
+        return false;
+    }
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec()) {
+        error = errorOf(query.lastError());
+        return false;
+    }
+    return true;
+}
+
+// The driver's native error number (the first number in its code, so an
+// SQLSTATE such as "08006" still gives a number) and its text.
+Error DatabaseSession::errorOf(const QSqlError& error)
+{
+    bool ok = false;
+    int number = error.nativeErrorCode().toInt(&ok);
+    if (!ok || number == 0)
+        number = error.type() == QSqlError::ConnectionError ? -2147467259 : -2147217900;
+    QString text = error.databaseText().trimmed();
+    if (text.isEmpty())
+        text = error.driverText().trimmed();
+    text.replace(u'\n', u' ');
+    return Error{number, text};
+}

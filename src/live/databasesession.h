@@ -1,0 +1,44 @@
+#pragma once
+
+#include "app/error.h"
+#include "live/connectionstring.h"
+#include "live/dialect.h"
+
+#include <QSqlDatabase>
+
+class ActivityLog;
+class QSqlError;
+class QSqlQuery;
+class TerminalRegistry;
+
+// One database session per transit: Open_DB before the check, Close_DB after
+// the posting and the confirmation, whatever happened in between.
+class DatabaseSession
+{
+public:
+    DatabaseSession(ActivityLog& log, TerminalRegistry& registry);
+    ~DatabaseSession();
+
+    void configure(const QString& StringaConn, const QString& workingDirectory);
+
+    void Open_DB();
+    void Close_DB();
+
+    bool isOpen() const;
+    QSqlDatabase database() const;
+    const Dialect& dialect() const { return *m_dialect; }
+
+    // Prepares, binds in order and runs a statement of this session; on
+    // failure `error` carries the driver's native number and text.
+    bool run(QSqlQuery& query, const QString& statement, const QVariantList& values,
+             Error& error) const;
+
+    static Error errorOf(const QSqlError& error);
+
+private:
+    ActivityLog& m_log;
+    TerminalRegistry& m_registry;
+    DatabaseTarget m_target;
+    std::unique_ptr<Dialect> m_dialect;
+    QString MsgErrore;
+};

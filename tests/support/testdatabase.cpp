@@ -1,0 +1,142 @@
+#include "support/testdatabase.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QSqlError>
+#include <QSqlQuery>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString pgPort()
+{
+    return qEnvironmentVariable("PARVIX_PG_PORT", u"55432"_s);
+}
+
+QSqlDatabase postgres(const QString& name, const QString& database)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_s, name);
+    db.setHostName(u"127.0.0.1"_s);
+    db.setPort(pgPort().toInt());
+    db.setUserName(u"parvix"_s);
+    db.setPassword(u"parvix"_s);
+    db.setDatabaseName(database);
+    return db;
+}
+
+int g_databases = 0;
+
+} // namespace
+
+TestDatabase::TestDatabase(const QString& workingDirectory)
+    : m_backend(qEnvironmentVariable("PARVIX_TEST_BACKEND", u"sqlite"_s))
+    , m_connection(u"parvix-fixture-%1"_s.arg(++g_databases))
+{
+    if (isPostgreSQL()) {
+        m_database =
+            u"parvix_test_%1_%2"_s.arg(QCoreApplication::applicationPid()).arg(g_databases);
+        {
+            QSqlDatabase admin = postgres(m_connection + u"-admin"_s, u"postgres"_s);
+            if (!admin.open() || !QSqlQuery(admin).exec(u"CREATE DATABASE "_s + m_database))
+                m_error = u"PostgreSQL test cluster: "_s + admin.lastError().text();
+        }
+        QSqlDatabase::removeDatabase(m_connection + u"-admin"_s);
+        postgres(m_connection, m_database);
+    } else {
+        m_file = QDir(workingDirectory).filePath(u"parvix.db"_s);
+        QSqlDatabase::addDatabase(u"QSQLITE"_s, m_connection).setDatabaseName(m_file);
+    }
+    if (!m_error.isEmpty())
+        return;
+    if (!QSqlDatabase::database(m_connection).isOpen()) {
+        m_error = QSqlDatabase::database(m_connection, false).lastError().text();
+        return;
+    }
+    const QString folder = QString::fromLatin1(PARVIX_DB_DIR);
+    const QString schema = isPostgreSQL() ? u"/postgresql/schema.sql"_s : u"/sqlite/schema.sql"_s;
+    if (load(folder + schema))
+        load(folder + u"/demo.sql"_s);
+}
+
+TestDatabase::~TestDatabase()
+{
+    QSqlDatabase::database(m_connection, false).close();
+    QSqlDatabase::removeDatabase(m_connection);
+    if (!m_database.isEmpty()) {
+        {
+            QSqlDatabase admin = postgres(m_connection + u"-admin"_s, u"postgres"_s);
+            if (admin.open())
+                QSqlQuery(admin).exec(u"DROP DATABASE IF EXISTS "_s + m_database +
+                                      u" WITH (FORCE)"_s);
+        }
+        QSqlDatabase::removeDatabase(m_connection + u"-admin"_s);
+    }
+}
+
+QString TestDatabase::connectionString() const
+{
+    if (m_backend == u"postgresql"_s)
+        return u"Provider=PostgreSQL;Host=127.0.0.1;Port=%1;Database=%2;User ID=parvix;Password=parvix"_s
+            .arg(pgPort(), m_database);
+    if (m_backend == u"odbc-postgresql"_s)
+        return u"Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=%1;Database=%2;Uid=parvix;Pwd=parvix;"_s
+            .arg(pgPort(), m_database);
+    if (m_backend == u"odbc-sqlite"_s)
+        return u"Driver={SQLite3};Database=%1;"_s.arg(m_file);
+    return u"Provider=SQLite;Data Source=parvix.db"_s;
+}
+
+bool TestDatabase::exec(const QString& statement, const QVariantList& values)
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection));
+    if (!run(query, statement, values)) {
+        m_error = statement + u": "_s + query.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+QVariant TestDatabase::scalar(const QString& statement, const QVariantList& values)
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection));
+    if (!run(query, statement, values) || !query.next())
+        return QVariant();
+    return query.value(0);
+}
+
+// PostgreSQL cannot prepare DDL, so statements without values run directly.
+bool TestDatabase::run(QSqlQuery& query, const QString& statement, const QVariantList& values)
+{
+    if (values.isEmpty())
+        return query.exec(statement);
+    query.prepare(statement);
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    return query.exec();
+}
+
+QVariant TestDatabase::date(const QDate& value) const
+{
+    return isPostgreSQL() ? QVariant(value) : QVariant(value.toString(u"yyyy-MM-dd"_s));
+}
+
+bool TestDatabase::load(const QString& file)
+{
+    QFile script(file);
+    if (!script.open(QIODevice::ReadOnly)) {
+        m_error = file + u": "_s + script.errorString();
+        return false;
+    }
+    QString text;
+    for (const QString& line : QString::fromUtf8(script.readAll()).split(u'\n')) {
+        if (!line.trimmed().startsWith(u"--"_s))
+            text += line + u'\n';
+    }
+    for (const QString& statement : text.split(u';')) {
+        if (!statement.trimmed().isEmpty() && !exec(statement))
+            return false;
+    }
+    return true;
+}

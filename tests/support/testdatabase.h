@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QDate>
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariantList>
+
+class QSqlQuery;
+
+// A fresh database with the schema of db/ and the demo data, on the backend
+// that PARVIX_TEST_BACKEND names: sqlite (default), postgresql,
+// odbc-postgresql or odbc-sqlite. PostgreSQL is the test cluster of
+// scripts/pg-cluster.sh (PARVIX_PG_PORT, default 55432).
+class TestDatabase
+{
+public:
+    explicit TestDatabase(const QString& workingDirectory);
+    ~TestDatabase();
+
+    QString backend() const { return m_backend; }
+    bool isPostgreSQL() const { return m_backend.endsWith(u"postgresql"); }
+    QString error() const { return m_error; }
+    bool isValid() const { return m_error.isEmpty(); }
+
+    // What Set/Connection.set holds for the server to reach this database.
+    QString connectionString() const;
+
+    bool exec(const QString& statement, const QVariantList& values = {});
+    QVariant scalar(const QString& statement, const QVariantList& values = {});
+    // A date as this database stores it.
+    QVariant date(const QDate& value) const;
+
+private:
+    bool load(const QString& file);
+    static bool run(QSqlQuery& query, const QString& statement, const QVariantList& values);
+
+    QString m_backend;
+    QString m_connection;
+    QString m_file;     // SQLite
+    QString m_database; // PostgreSQL
+    QString m_error;
+};
