@@ -14,6 +14,11 @@ if [ ! -d "$root/demo" ]; then
     mkdir -p "$root/demo/Log" "$root/demo/Backup"
     echo "Created the demo workspace in $root/demo"
 fi
+# The server never creates tables: the demo database is made here.
+if [ ! -f "$root/demo/parvix.db" ]; then
+    cat "$root/db/sqlite/schema.sql" "$root/db/demo.sql" | sqlite3 "$root/demo/parvix.db"
+    echo "Created the demo database demo/parvix.db"
+fi
 cd "$root/demo"
 
 # The server listens on 8499 on every address, so the terminals listen on 8500.
@@ -28,6 +33,7 @@ cat <<TEXT
 Parvix runs in $root/demo (log: demo/Log/RegistroQZ.txt).
 Terminals 1, 2, 3 on 127.0.0.11-13. Commands:
   read TERMINAL BADGE FUNCTION [POSITION [ORDER [HHMM [DDMMYY]]]]   e.g. read 1 0042 #C
+     badges 0042-0045 exist (0099 does not); orders 241000120 open, 241000130 closed
   store ...   (same words: into the terminal's transit file PASSAGGI)
   presence TERMINAL    send TERMINAL TEXT    quit
 TEXT

@@ -1,6 +1,7 @@
 #include "support/freeport.h"
 #include "support/processlines.h"
 #include "support/tempworkspace.h"
+#include "support/testdatabase.h"
 
 #include <QProcess>
 #include <QtTest>
@@ -20,6 +21,7 @@ private Q_SLOTS:
     void greetsAndListsEveryTerminal();
     void presenceAddsAnEntry();
     void liveReadReachesTheLog();
+    void unknownBadgeIsAnsweredOnItsTerminal();
     void hangupConnectsAgain();
 
 private:
@@ -34,6 +36,8 @@ void TestTerminalLink::initTestCase()
 {
     m_workspace.writeCompleteSettings(
         {{u"1"_s, u"127.0.0.11"_s}, {u"2"_s, u"127.0.0.12"_s}, {u"3"_s, u"127.0.0.13"_s}});
+    // The demo database (an SQLite file that stays in the workspace).
+    QVERIFY(TestDatabase(m_workspace.path()).isValid());
     const QString terminalPort = QString::number(freeLoopbackPort());
     const QString listenPort = QString::number(freeLoopbackPort());
 
@@ -91,6 +95,14 @@ void TestTerminalLink::liveReadReachesTheLog()
                            u"0730000612260042#C00001000000000"_s + QChar(3);
     QTRY_VERIFY_WITH_TIMEOUT(
         m_workspace.lines(u"Log/RegistroQZ.txt"_s).join(u'\n').contains(logged), 10000);
+}
+
+void TestTerminalLink::unknownBadgeIsAnsweredOnItsTerminal()
+{
+    m_terminals.write("read 127.0.0.12 99 #C\n");
+    QVERIFY(m_terminalLines->waitFor(u"127.0.0.12 display: KBadge Errato"_s));
+    QVERIFY(m_terminalLines->waitFor(u"127.0.0.12 <- %E<14>KBadge Errato<255>"_s));
+    QTRY_VERIFY(m_workspace.lines(u"Log/RegistroQZ.txt"_s).last().endsWith(u" [3]"_s));
 }
 
 void TestTerminalLink::hangupConnectsAgain()
