@@ -114,9 +114,9 @@ Error DatabaseSession::errorOf(const QSqlError& error)
     int number = error.nativeErrorCode().toInt(&ok);
     if (!ok || number == 0)
         number = error.type() == QSqlError::ConnectionError ? -2147467259 : -2147217900;
-    QString text = error.databaseText().trimmed();
+    // One log line: the drivers' line breaks and indents become single blanks.
+    QString text = error.databaseText().simplified();
     if (text.isEmpty())
-        text = error.driverText().trimmed();
-    text.replace(u'\n', u' ');
+        text = error.driverText().simplified();
     return Error{number, text};
 }
