@@ -131,6 +131,8 @@ void TestBadgeCheck::outcomes_data()
     QTest::newRow("badge unknown")
         << record(u"0099"_s, u"#C"_s) << u"TARGA"_s << false << u"KBadge Errato"_s << QStringList()
         << QStringList{u"Errato"_s, u"[3]"_s};
+    QTest::newRow("badge not numeric") << record(u"A042"_s, u"#C"_s) << u"TARGA"_s << false
+        << u"KBadge Errato"_s << QStringList() << QStringList{u"Errato"_s, u"[3]"_s};
     QTest::newRow("attendance, badge known") << record(u"0042"_s, u"#C"_s) << u"TARGA"_s << true
                                              << QString() << QStringList() << QStringList();
     QTest::newRow("missing order, start of work")
