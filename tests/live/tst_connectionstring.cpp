@@ -28,8 +28,8 @@ void TestConnectionString::translatesSiteForms_data()
         << u"Provider=SQLOLEDB.1;Data Source=SERVER01;Initial Catalog=Produzione;User ID=sa;Password=se;cret"_s
         << u"Driver={FreeTDS};Server=SERVER01;Database={Produzione};UID={sa};PWD={se};TDS_Version=7.4;"_s;
     QTest::newRow("SQLNCLI with integrated security and a port")
-        << u"Provider=SQLNCLI11;Integrated Security=SSPI;Initial Catalog=Prod;Data Source=10.0.0.2,1433"_s
-        << u"Driver={FreeTDS};Server=10.0.0.2;Port=1433;Database={Prod};Trusted_Connection=yes;TDS_Version=7.4;"_s;
+        << u"Provider=SQLNCLI11;Integrated Security=SSPI;Initial Catalog=Prod;Data Source=sqlsrv01,1433"_s
+        << u"Driver={FreeTDS};Server=sqlsrv01;Port=1433;Database={Prod};Trusted_Connection=yes;TDS_Version=7.4;"_s;
     QTest::newRow("MSOLEDBSQL with the Microsoft driver")
         << u"Provider=MSOLEDBSQL;Driver=ODBC Driver 18 for SQL Server;Data Source=srv\\SQLEXPRESS;"
            "Initial Catalog=Prod;User ID=parvix;Password=x;TrustServerCertificate=yes"_s

@@ -191,8 +191,8 @@ void TestConnections::portEntryReadsBack_data()
 {
     QTest::addColumn<int>("number");
     QTest::addColumn<QString>("address");
-    QTest::newRow("one digit") << 7 << u"10.0.0.5"_s;
-    QTest::newRow("two digits") << 12 << u"10.0.0.5"_s;
+    QTest::newRow("one digit") << 7 << u"127.0.0.5"_s;
+    QTest::newRow("two digits") << 12 << u"127.0.0.5"_s;
     QTest::newRow("long address") << 20 << u"127.0.0.31"_s;
     QTest::newRow("with port") << 3 << u"127.0.0.13:9000"_s;
 }

@@ -93,14 +93,14 @@ int main(int argc, char* argv[])
     // Declared after the stream they print to, so they are gone before it.
     std::vector<std::unique_ptr<SimulatedTerminal>> owned;
     QList<SimulatedTerminal*> terminals;
-    const QStringList specs = parser.values(terminal);
-    for (qsizetype i = 0; i < specs.size(); ++i) {
-        const QString address = specs[i].section(u'=', 0, 0);
-        const QString number = specs[i].section(u'=', 1);
+    const QStringList terminalOptions = parser.values(terminal);
+    for (qsizetype i = 0; i < terminalOptions.size(); ++i) {
+        const QString address = terminalOptions[i].section(u'=', 0, 0);
+        const QString number = terminalOptions[i].section(u'=', 1);
         bool numberOk = number.isEmpty();
         const int value = numberOk ? int(i + 1) : number.toInt(&numberOk);
         if (!Endpoint::parse(address, 0) || !numberOk)
-            return fail(u"bad --terminal '%1'"_s.arg(specs[i]));
+            return fail(u"bad --terminal '%1'"_s.arg(terminalOptions[i]));
         const QString file = QDir(parser.value(files)).filePath(u"PASSAGGI-%1.txt"_s.arg(address));
         auto& simulated = owned.emplace_back(std::make_unique<SimulatedTerminal>(
             address, static_cast<qint16>(value), file, faults, serverAddress, out));
