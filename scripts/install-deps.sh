@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools
     libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc
     unixodbc odbc-postgresql libsqliteodbc tdsodbc
-    postgresql sqlite3
+    postgresql sqlite3 tzdata
 )
 
 missing=()

@@ -26,6 +26,9 @@ QString description(int number)
         {ErrorNumber::PathNotFound, u"Impossibile trovare il percorso"_s},
         {ErrorNumber::ControlArrayElementMissing,
          u"Elemento della matrice di controlli inesistente"_s},
+        {ErrorNumber::InvalidUseOfNull, u"Utilizzo non valido di Null"_s},
+        {ErrorNumber::NoCurrentRecord,
+         u"Il valore di BOF o EOF \u00e8 True oppure il record corrente \u00e8 stato eliminato"_s},
         {ErrorNumber::ObjectClosed, u"Operazione non consentita se l'oggetto \u00e8 chiuso"_s},
         {ErrorNumber::ProviderNotFound, u"Impossibile trovare il provider"_s},
     };

@@ -19,6 +19,8 @@ inline constexpr int PermissionDenied = 70;
 inline constexpr int PathFileAccess = 75;
 inline constexpr int PathNotFound = 76;
 inline constexpr int ControlArrayElementMissing = 340;
+inline constexpr int InvalidUseOfNull = 94;
+inline constexpr int NoCurrentRecord = 3021;
 inline constexpr int ObjectClosed = 3704;
 inline constexpr int ProviderNotFound = 3706;
 } // namespace ErrorNumber

@@ -25,6 +25,8 @@ ParvixServer::ParvixServer(const Environment& environment, QObject* parent)
     , m_dispatch(*this)
     , m_session(m_log, environment.registry)
     , m_check(*this)
+    , m_posting(*this)
+    , m_confirmation(*this)
     , m_liveReads(*this)
 {
     // Until the workspace names the log folder, lines go to the working directory.

@@ -4,8 +4,10 @@
 #include "app/portstatusfile.h"
 #include "app/settings.h"
 #include "live/badgecheck.h"
+#include "live/confirmation.h"
 #include "live/databasesession.h"
 #include "live/livereadroad.h"
+#include "posting/transitposting.h"
 #include "terminal/connections.h"
 #include "terminal/messagedispatch.h"
 #include "terminal/terminalcommands.h"
@@ -67,7 +69,11 @@ public:
     MessageDispatch& dispatch() { return m_dispatch; }
     DatabaseSession& session() { return m_session; }
     BadgeCheck& check() { return m_check; }
+    TransitPosting& posting() { return m_posting; }
+    Confirmation& confirmation() { return m_confirmation; }
     LiveReadRoad& liveReads() { return m_liveReads; }
+    const Clock& clock() const { return m_env.clock; }
+    QString workingDirectory() const { return m_env.workingDirectory; }
 
     // A line for the message list (echo convention: appended, last line selected).
     void addMessage(const QString& text);
@@ -104,5 +110,7 @@ private:
     MessageDispatch m_dispatch;
     DatabaseSession m_session;
     BadgeCheck m_check;
+    TransitPosting m_posting;
+    Confirmation m_confirmation;
     LiveReadRoad m_liveReads;
 };

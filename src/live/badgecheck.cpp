@@ -5,6 +5,7 @@
 #include "app/eventwait.h"
 #include "app/server.h"
 #include "live/databasesession.h"
+#include "posting/attendance.h"
 #include "posting/transitrecord.h"
 #include "terminal/terminalcommands.h"
 #include "terminal/terminalregistry.h"
@@ -59,16 +60,12 @@ bool BadgeCheck::checkAttendance(const TransitRead& read, TransitContext& contex
     context.OraTransito = Basic::Mid(read.RecordTransito, 2, 2);
     context.MinTransito = Basic::Mid(read.RecordTransito, 4, 2);
     context.StatoPresenza = 1;
-    const QDate date = TransitRecord::date(read.RecordTransito);
-    QSqlQuery count;
-    if (!m_server.session().run(
-            count,
-            u"SELECT COUNT(Progr) AS TotProgr From Presenze Where (Dipendente = ?) "
-            "GROUP BY DataComp HAVING (DataComp = ?)"_s,
-            {int(context.DipCorrente), m_server.session().dialect().date(date)}, error))
+    std::optional<qint64> total;
+    if (!Attendance(m_server.session())
+             .count(context.DipCorrente, TransitRecord::date(read.RecordTransito), total, error))
         return false;
     // An odd number of records that day means the employee is in: this is an exit.
-    if (count.next() && count.value(u"TotProgr"_s).toLongLong() % 2 != 0)
+    if (total && *total % 2 != 0)
         context.StatoPresenza = 2;
     return true;
 }

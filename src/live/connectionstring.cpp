@@ -122,6 +122,7 @@ DatabaseTarget DatabaseTarget::fromConnectionString(const QString& text,
 
     if (provider == u"sqlite"_s) {
         target.backend = Backend::SQLite;
+        target.server = Server::SQLite;
         target.driver = u"QSQLITE"_s;
         const QString file =
             QDir(workingDirectory).absoluteFilePath(first(pairs, {u"data source"}));
@@ -133,6 +134,7 @@ DatabaseTarget DatabaseTarget::fromConnectionString(const QString& text,
         target = sqlServer(pairs);
     } else if (provider == u"postgresql"_s || provider == u"npgsql"_s) {
         target.backend = Backend::PostgreSQL;
+        target.server = Server::PostgreSQL;
         target.driver = u"QPSQL"_s;
         target.host = first(pairs, {u"host", u"server", u"data source"});
         bool ok = false;
@@ -146,6 +148,11 @@ DatabaseTarget DatabaseTarget::fromConnectionString(const QString& text,
         target.backend = Backend::Odbc;
         target.driver = u"QODBC"_s;
         target.databaseName = text.trimmed();
+        const QString driver = pairs.value(u"driver"_s).toLower();
+        if (driver.contains(u"postgres"_s))
+            target.server = Server::PostgreSQL;
+        else if (driver.contains(u"sqlite"_s))
+            target.server = Server::SQLite;
         target.options = odbcOptions();
     } else {
         target.problem = provider.isEmpty()

@@ -18,8 +18,16 @@ struct DatabaseTarget
         Odbc,
         PostgreSQL
     };
+    // The database server behind the driver; ODBC names it by its driver.
+    enum class Server
+    {
+        SQLite,
+        PostgreSQL,
+        SqlServer
+    };
 
     Backend backend = Backend::Unknown;
+    Server server = Server::SqlServer;
     QString driver;       // Qt driver name: QSQLITE, QODBC, QPSQL
     QString databaseName; // file, ODBC connection string, or database
     QString host;

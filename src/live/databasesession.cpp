@@ -18,7 +18,6 @@ const QString ConnectionName = u"parvix-transit"_s;
 DatabaseSession::DatabaseSession(ActivityLog& log, TerminalRegistry& registry)
     : m_log(log)
     , m_registry(registry)
-    , m_dialect(std::make_unique<Dialect>())
 {}
 
 DatabaseSession::~DatabaseSession()
@@ -29,7 +28,7 @@ DatabaseSession::~DatabaseSession()
 void DatabaseSession::configure(const QString& StringaConn, const QString& workingDirectory)
 {
     m_target = DatabaseTarget::fromConnectionString(StringaConn, workingDirectory);
-    m_dialect = Dialect::forTarget(m_target);
+    m_dialect = Dialect(m_target);
 }
 
 void DatabaseSession::Open_DB()

@@ -26,7 +26,7 @@ public:
 
     bool isOpen() const;
     QSqlDatabase database() const;
-    const Dialect& dialect() const { return *m_dialect; }
+    const Dialect& dialect() const { return m_dialect; }
 
     // Prepares, binds in order and runs a statement of this session; on
     // failure `error` carries the driver's native number and text.
@@ -39,6 +39,6 @@ private:
     ActivityLog& m_log;
     TerminalRegistry& m_registry;
     DatabaseTarget m_target;
-    std::unique_ptr<Dialect> m_dialect;
+    Dialect m_dialect;
     QString MsgErrore;
 };

@@ -1,30 +1,43 @@
 #include "live/dialect.h"
 
-#include "live/connectionstring.h"
-
 using namespace Qt::StringLiterals;
 
-namespace {
+Dialect::Dialect(const DatabaseTarget& target)
+    : m_backend(target.backend)
+    , m_server(target.server)
+{}
 
-// The embedded SQLite files keep dates as "YYYY-MM-DD" text, SQLite's own form.
-class SQLiteDialect : public Dialect
-{
-public:
-    QVariant date(const QDate& value) const override { return value.toString(u"yyyy-MM-dd"_s); }
-};
-
-} // namespace
-
-Dialect::~Dialect() = default;
-
-std::unique_ptr<Dialect> Dialect::forTarget(const DatabaseTarget& target)
-{
-    if (target.backend == DatabaseTarget::Backend::SQLite)
-        return std::make_unique<SQLiteDialect>();
-    return std::make_unique<Dialect>();
-}
-
+// SQLite keeps dates and date-times as text in its own form, also behind the
+// ODBC driver (which would add milliseconds). Qt's PostgreSQL driver sends a
+// QDateTime with a time-zone offset; as text, the time of day written is the
+// one meant whatever zone the machine runs in.
 QVariant Dialect::date(const QDate& value) const
 {
+    if (m_server == DatabaseTarget::Server::SQLite)
+        return value.toString(u"yyyy-MM-dd"_s);
     return value;
+}
+
+QVariant Dialect::dateTime(const QDateTime& value) const
+{
+    if (m_server == DatabaseTarget::Server::SQLite ||
+        m_backend == DatabaseTarget::Backend::PostgreSQL)
+        return value.toString(u"yyyy-MM-dd HH:mm:ss"_s);
+    return value;
+}
+
+QString Dialect::updateFirst(const QString& table, const QString& assignments,
+                             const QString& condition) const
+{
+    switch (m_server) {
+    case DatabaseTarget::Server::SQLite:
+        return u"UPDATE %1 SET %2 WHERE rowid = (SELECT rowid FROM %1 WHERE %3 LIMIT 1)"_s.arg(
+            table, assignments, condition);
+    case DatabaseTarget::Server::PostgreSQL:
+        return u"UPDATE %1 SET %2 WHERE ctid = (SELECT ctid FROM %1 WHERE %3 LIMIT 1)"_s.arg(
+            table, assignments, condition);
+    case DatabaseTarget::Server::SqlServer:
+        break;
+    }
+    return u"UPDATE TOP (1) %1 SET %2 WHERE %3"_s.arg(table, assignments, condition);
 }

@@ -1,21 +1,28 @@
 #pragma once
 
-#include <QDate>
+#include "live/connectionstring.h"
+
+#include <QDateTime>
 #include <QVariant>
 
-#include <memory>
-
-struct DatabaseTarget;
-
 // What differs between the backends, asked by name where a statement binds a
-// value; the statements themselves are the same everywhere.
+// value or must touch exactly one row; the statements are otherwise the same.
 class Dialect
 {
 public:
-    virtual ~Dialect();
+    explicit Dialect(const DatabaseTarget& target = {});
 
-    static std::unique_ptr<Dialect> forTarget(const DatabaseTarget& target);
+    // The values bound for a date and a date-time column.
+    QVariant date(const QDate& value) const;
+    QVariant dateTime(const QDateTime& value) const;
 
-    // The value bound for a date column.
-    virtual QVariant date(const QDate& value) const;
+    // "UPDATE table SET assignments" on the first row that `condition`
+    // selects, and on no other, also in a table without a key. Placeholders
+    // of the assignments come before those of the condition.
+    QString updateFirst(const QString& table, const QString& assignments,
+                        const QString& condition) const;
+
+private:
+    DatabaseTarget::Backend m_backend;
+    DatabaseTarget::Server m_server;
 };

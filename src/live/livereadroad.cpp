@@ -2,7 +2,9 @@
 
 #include "app/server.h"
 #include "live/badgecheck.h"
+#include "live/confirmation.h"
 #include "live/databasesession.h"
+#include "posting/transitposting.h"
 #include "terminal/terminalregistry.h"
 
 LiveReadRoad::LiveReadRoad(ParvixServer& server, QObject* parent)
@@ -18,7 +20,9 @@ void LiveReadRoad::handle(const TransitRead& read)
     DatabaseSession& session = m_server.session();
     session.Open_DB();
     m_server.check().Controlla(read, context);
-    if (m_server.registry().BadgeErrato == 0)
-        Q_EMIT accepted(read, context);
+    if (m_server.registry().BadgeErrato == 0) {
+        m_server.posting().CalcolaMov(read, context);
+        m_server.confirmation().Conferma(read, context);
+    }
     session.Close_DB();
 }

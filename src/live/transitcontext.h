@@ -2,8 +2,8 @@
 
 #include <QString>
 
-// What the check learns about one transit and the posting and the
-// confirmation read. It starts empty for every transit, so nothing of an
+// What the check learns about one transit, and the posting adds, for the
+// posting and the confirmation to read. It starts empty for every transit, so nothing of an
 // earlier transit (an order's plate, say) can show up on this one.
 struct TransitContext
 {
@@ -18,4 +18,5 @@ struct TransitContext
     QString OrdineCorrente;
     QString OrdProgr;
     QString OrdTarga;
+    qint16 PosizCorrente = 0; // set by the posting
 };

@@ -86,6 +86,12 @@ QString dateText(const QDate& date)
     return date.toString(u"dd/MM/yyyy"_s);
 }
 
+QDateTime clockTime(int hour, int minute)
+{
+    // UTC: a date in 1900 must not pick up a historical local offset.
+    return QDateTime(QDate(1900, 1, 1), QTime(0, 0), Qt::UTC).addSecs(hour * 3600 + minute * 60);
+}
+
 bool decode(const QString& record, double NumTer, qint16 NumFiliale, int currentYear,
             Transito& transit, Error& error)
 {

@@ -2,7 +2,7 @@
 
 #include "app/error.h"
 
-#include <QDate>
+#include <QDateTime>
 #include <QString>
 
 // One transit as the posting uses it, decoded from the 34-character record:
@@ -22,6 +22,7 @@ struct Transito
     qint32 Numero = 0;
     qint16 Progressivo = 0;
     double Terminale = 0;
+    qint16 Dipendente = 0; // the employee the check found for the badge
 };
 
 namespace TransitRecord {
@@ -38,6 +39,8 @@ bool wholeNumber(const QString& field, qint32& value, Error& error);
 // 30-99 → 1900s) and calendar roll-over: 000000 is 30 November 1999.
 QDate date(const QString& record);
 QString dateText(const QDate& date);
+// A time of day as the work sheets store it: on 1 January 1900.
+QDateTime clockTime(int hour, int minute);
 
 // Decodes the record for the posting; branch 0 becomes `NumFiliale` and
 // year 0 the current year's last two digits.

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 using namespace Qt::StringLiterals;
 
@@ -120,6 +121,37 @@ bool TestDatabase::run(QSqlQuery& query, const QString& statement, const QVarian
 QVariant TestDatabase::date(const QDate& value) const
 {
     return isPostgreSQL() ? QVariant(value) : QVariant(value.toString(u"yyyy-MM-dd"_s));
+}
+
+QString TestDatabase::clockTime(const QString& hhmmss)
+{
+    return u"1900-01-01 "_s + hhmmss;
+}
+
+QStringList TestDatabase::rows(const QString& statement)
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection));
+    QStringList result;
+    if (!query.exec(statement)) {
+        m_error = statement + u": "_s + query.lastError().text();
+        return result;
+    }
+    while (query.next()) {
+        QStringList values;
+        for (int i = 0; i < query.record().count(); ++i) {
+            const QVariant value = query.value(i);
+            if (value.isNull())
+                values.append(u"-"_s);
+            else if (value.typeId() == QMetaType::QDate)
+                values.append(value.toDate().toString(u"yyyy-MM-dd"_s));
+            else if (value.typeId() == QMetaType::QDateTime)
+                values.append(value.toDateTime().toString(u"yyyy-MM-dd HH:mm:ss"_s));
+            else
+                values.append(value.toString().remove(u".000"_s));
+        }
+        result.append(values.join(u'|'));
+    }
+    return result;
 }
 
 bool TestDatabase::load(const QString& file)

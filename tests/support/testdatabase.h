@@ -27,8 +27,13 @@ public:
 
     bool exec(const QString& statement, const QVariantList& values = {});
     QVariant scalar(const QString& statement, const QVariantList& values = {});
-    // A date as this database stores it.
+    // A date as this database stores it; a time of day of the work sheets
+    // ("1900-01-01 HH:MM:SS") as text, which every backend reads.
     QVariant date(const QDate& value) const;
+    static QString clockTime(const QString& hhmmss);
+    // The rows of a query, each as its values joined by "|": dates as
+    // YYYY-MM-DD, date-times as YYYY-MM-DD HH:MM:SS, Null as "-".
+    QStringList rows(const QString& statement);
 
 private:
     bool load(const QString& file);

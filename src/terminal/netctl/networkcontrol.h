@@ -25,6 +25,9 @@ public:
 
     using QObject::QObject;
 
+    // What a result other than 0 means, for the log.
+    static QString describe(qint16 result);
+
     virtual qint16 StartService() = 0;
     // 0 = stopped now, -1 = it was already stopped.
     virtual qint16 StopService() = 0;
