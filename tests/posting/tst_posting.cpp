@@ -48,6 +48,7 @@ private Q_SLOTS:
     void failuresCarryTheirLabel_data();
     void failuresCarryTheirLabel();
     void journalDateAndOtherCodes();
+    void everyReadIsAnsweredOnItsOwnTerminal();
 
 private:
     // Starts the server with PresAuto, PresAutoFine and the branch given.
@@ -390,6 +391,34 @@ void TestPosting::journalDateAndOtherCodes()
                           u"SpY:116"_s}));
     QVERIFY(sheets().isEmpty());
     QVERIFY(attendance().isEmpty());
+}
+
+void TestPosting::everyReadIsAnsweredOnItsOwnTerminal()
+{
+    start(0, 0);
+    m_fixture->wait = EventWait(0.02); // rejections answer after the accepted reads
+    QMap<qint16, QString> expected;
+    for (qint16 terminal = 0; terminal <= 20; ++terminal) {
+        const int badge = terminal % 3 == 0 ? 99 : 42 + terminal % 4;
+        const QString order = u"24100%1"_s.arg(12 + terminal % 3, 3, 10, QChar(u'0')) + u"0"_s;
+        const QString function = terminal == 1 ? u"#C"_s : u"00"_s;
+        m_fixture->control.raiseData(u"127.0.0.%1"_s.arg(11 + terminal),
+                                     record(u"0800"_s, function, QString::number(terminal), order,
+                                            QString::number(badge).rightJustified(4, u'0')),
+                                     terminal);
+        expected[terminal] = badge == 99           ? u"KBadge Errato"_s
+                             : function == u"#C"_s ? u"KTessera n. %1| Entra ->] 08:00"_s.arg(badge)
+                             : order.mid(6, 2) == u"13"_s
+                                 ? u"KOrdine n. 13|      Chiuso"_s
+                                 : u"KTessera n. %1|Ord: %2 P: %3"_s.arg(badge)
+                                       .arg(order.mid(3, 5).toInt())
+                                       .arg(terminal);
+    }
+    QTRY_COMPARE(m_fixture->control.sends().size(), 21);
+    for (const auto& send : m_fixture->control.sends()) {
+        QCOMPARE(send.IPTer, u"127.0.0.%1"_s.arg(11 + send.NumTer));
+        QCOMPARE(send.text, display(expected.value(send.NumTer)));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPosting)

@@ -1,0 +1,91 @@
+#include "support/freeport.h"
+#include "support/processlines.h"
+#include "support/tempworkspace.h"
+#include "support/testdatabase.h"
+
+#include <QProcess>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+
+// A working day typed into two simulated terminals, answered by the real
+// server and posted into the demo database.
+class TestWorkingDay : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void dayIsConfirmedAndPosted();
+};
+
+void TestWorkingDay::dayIsConfirmedAndPosted()
+{
+    TempWorkspace workspace;
+    workspace.writeCompleteSettings({{u"1"_s, u"127.0.0.11"_s}, {u"2"_s, u"127.0.0.12"_s}});
+    workspace.write(u"Set/ParvixIP.set"_s, "2, 1, 1\r\n");
+    TestDatabase database(workspace.path());
+    QVERIFY2(database.isValid(), qPrintable(database.error()));
+    const QString terminalPort = QString::number(freeLoopbackPort());
+    const QString listenPort = QString::number(freeLoopbackPort());
+
+    QProcess terminals;
+    ProcessLines shown(terminals);
+    terminals.setWorkingDirectory(workspace.path());
+    terminals.start(QString::fromLatin1(PARVIX_TERMSIM),
+                    {u"--port"_s, terminalPort, u"--terminal"_s, u"127.0.0.11=1"_s, u"--terminal"_s,
+                     u"127.0.0.12=2"_s});
+    QVERIFY(shown.waitFor(u"listening on port"_s, 2));
+    QProcess server;
+    server.setWorkingDirectory(workspace.path());
+    server.start(QString::fromLatin1(PARVIX_BINARY),
+                 {u"--headless"_s, u"--time-scale"_s, u"0.01"_s, u"--listen-port"_s, listenPort,
+                  u"--terminal-port"_s, terminalPort});
+    QVERIFY(shown.waitFor(u"127.0.0.12 <- %XI"_s));
+
+    // Terminal 1: badge 0042 works on the new order 24/1/123/1; terminal 2:
+    // badge 0045 clocks in and out, badge 0043 may not finish an order.
+    const QList<std::pair<QByteArray, QString>> day{
+        {"read 1 0042 #A 10 241001231 0800 061226",
+         u"127.0.0.11 display: KTessera n. 42|Ord: 123 P: 10"_s},
+        {"read 2 0045 #C 1 0 0805 061226",
+         u"127.0.0.12 display: KTessera n. 45| Entra ->] 08:05"_s},
+        {"read 1 0042 00 20 241001231 1030 061226",
+         u"127.0.0.11 display: KTessera n. 42|Ord: 123 P: 20"_s},
+        {"read 2 0043 #D 1 241000120 1100 061226",
+         u"127.0.0.12 display: K    Tessera    |  NON ABILITATA"_s},
+        {"read 1 0042 #B 0 241001231 1200 061226",
+         u"127.0.0.11 display: KTessera n. 42|Ord: 123 P: 0"_s},
+        {"read 1 0042 00 20 241001231 1300 061226",
+         u"127.0.0.11 display: KTessera n. 42|Ord: 123 P: 20"_s},
+        {"read 1 0042 #D 0 241001231 1700 061226",
+         u"127.0.0.11 display: KTessera n. 42|Ord: 123 P: 0"_s},
+        {"read 2 0045 #C 2 0 1710 061226",
+         u"127.0.0.12 display: KTessera n. 45|  Esce <-] 17:10"_s},
+    };
+    for (const auto& [command, answer] : day) {
+        terminals.write(command + '\n');
+        QVERIFY2(shown.waitFor(answer), qPrintable(answer));
+    }
+
+    QCOMPARE(
+        database.rows(u"SELECT OraInizio, OraFine, Totale FROM SchedeLav ORDER BY OraInizio"_s),
+        (QStringList{u"1900-01-01 08:00:00|1900-01-01 10:30:00|150"_s,
+                     u"1900-01-01 10:30:00|1900-01-01 12:00:00|90"_s,
+                     u"1900-01-01 13:00:00|1900-01-01 17:00:00|240"_s}));
+    QCOMPARE(
+        database.rows(u"SELECT Dipendente, Causale, Ora, Minuti FROM Presenze ORDER BY Progr"_s),
+        (QStringList{u"1|0|8|0"_s, u"4|1|8|5"_s, u"1|0|12|0"_s, u"1|0|13|0"_s, u"1|0|17|0"_s,
+                     u"4|2|17|10"_s}));
+    QCOMPARE(database.rows(u"SELECT Finito, CodBarre FROM Ordini WHERE Numero = 123"_s),
+             QStringList{u"1|*241001231*"_s});
+    QCOMPARE(workspace.lines(u"Backup/Backup.txt"_s).size(), 7);
+
+    server.terminate();
+    terminals.terminate();
+    QVERIFY(server.waitForFinished(10000));
+    QVERIFY(terminals.waitForFinished(10000));
+    QCOMPARE(server.exitCode(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestWorkingDay)
+#include "tst_workingday.moc"
