@@ -28,6 +28,7 @@ ParvixServer::ParvixServer(const Environment& environment, QObject* parent)
     , m_posting(*this)
     , m_confirmation(*this)
     , m_liveReads(*this)
+    , m_download(*this)
 {
     // Until the workspace names the log folder, lines go to the working directory.
     m_log.setLocation(m_env.workingDirectory, QString());
@@ -103,7 +104,7 @@ bool ParvixServer::start()
 void ParvixServer::finishStartup()
 {
     m_connections.startReconnection();
-    m_env.registry.IndicePorta = 0;
+    m_download.start();
     m_title = buildTitle();
     Q_EMIT titleChanged(m_title);
     m_connections.startFirstReconnect();

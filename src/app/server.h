@@ -9,6 +9,7 @@
 #include "live/livereadroad.h"
 #include "posting/transitposting.h"
 #include "terminal/connections.h"
+#include "terminal/downloadcycle.h"
 #include "terminal/messagedispatch.h"
 #include "terminal/terminalcommands.h"
 
@@ -72,6 +73,7 @@ public:
     TransitPosting& posting() { return m_posting; }
     Confirmation& confirmation() { return m_confirmation; }
     LiveReadRoad& liveReads() { return m_liveReads; }
+    DownloadCycle& download() { return m_download; }
     const Clock& clock() const { return m_env.clock; }
     QString workingDirectory() const { return m_env.workingDirectory; }
 
@@ -113,4 +115,5 @@ private:
     TransitPosting m_posting;
     Confirmation m_confirmation;
     LiveReadRoad m_liveReads;
+    DownloadCycle m_download;
 };

@@ -72,6 +72,21 @@ void DatabaseSession::Close_DB()
     QSqlDatabase::removeDatabase(ConnectionName);
 }
 
+void DatabaseSession::begin()
+{
+    if (isOpen())
+        database().transaction();
+}
+
+void DatabaseSession::commit()
+{
+    if (!isOpen() || database().commit())
+        return;
+    const Error error = errorOf(database().lastError());
+    m_log.LogFile(u"Errore #"_s + QString::number(error.number) + u" verificato: "_s +
+                  error.description);
+}
+
 bool DatabaseSession::isOpen() const
 {
     return QSqlDatabase::contains(ConnectionName) &&

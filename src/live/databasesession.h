@@ -23,6 +23,9 @@ public:
 
     void Open_DB();
     void Close_DB();
+    // A transaction around one transit of a download pass; a failed commit is logged.
+    void begin();
+    void commit();
 
     bool isOpen() const;
     QSqlDatabase database() const;

@@ -1,0 +1,154 @@
+#include "terminal/collectedtransits.h"
+
+#include "app/basictext.h"
+#include "app/errorcatalogue.h"
+#include "app/recordwriter.h"
+#include "app/settingsreader.h"
+#include "posting/transitrecord.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString Collected = u"Scarico.txt"_s;
+const QString Sorted = u"ScaricoOK.txt"_s;
+const QString Progress = u"ScaricoOK.pos"_s;
+const QString Previous = u"ScaricoOK_OLD.txt"_s;
+const QString Rejected = u"ScaricoScartati.txt"_s;
+
+// Minutes since 1 January 1900 of the record's date and time.
+qint64 momentOf(const QString& record)
+{
+    Error ignored;
+    qint16 hour = 0;
+    qint16 minute = 0;
+    TransitRecord::number(Basic::Mid(record, 2, 2), hour, ignored);
+    TransitRecord::number(Basic::Mid(record, 4, 2), minute, ignored);
+    return QDate(1900, 1, 1).daysTo(TransitRecord::date(record)) * 1440 + hour * 60 + minute;
+}
+
+} // namespace
+
+QByteArray CollectedTransit::line() const
+{
+    return QString::number(NumTer).toLatin1() +
+           RecordWriter::quotedRecord({IPTer, record}).prepend(',');
+}
+
+CollectedTransits::CollectedTransits(const QString& workingDirectory)
+    : m_folder(workingDirectory)
+{}
+
+QString CollectedTransits::path(const QString& name) const
+{
+    return QDir(m_folder).filePath(name);
+}
+
+bool CollectedTransits::append(const QList<CollectedTransit>& listing, Error& error) const
+{
+    QFile file(path(Collected));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        error = ErrorCatalogue::forFile(file);
+        return false;
+    }
+    QByteArray bytes;
+    for (const CollectedTransit& transit : listing)
+        bytes += transit.line();
+    if (file.write(bytes) != bytes.size() || !file.flush() || ::fsync(file.handle()) != 0) {
+        error = ErrorCatalogue::forFile(file);
+        file.close();
+        return false;
+    }
+    return true;
+}
+
+bool CollectedTransits::read(const QString& name, QList<CollectedTransit>& lines,
+                             Error& error) const
+{
+    SettingsReader reader;
+    if (!reader.open(path(name), error))
+        return false;
+    lines.clear();
+    QStringList fields;
+    Error end;
+    while (reader.read(3, fields, end))
+        lines.append({Basic::Val(fields[0]), fields[1], fields[2]});
+    return true;
+}
+
+bool CollectedTransits::startPosting(Error& error) const
+{
+    QList<CollectedTransit> lines;
+    if (QFileInfo::exists(path(Collected)) && !read(Collected, lines, error))
+        return false;
+    sortChronologically(lines);
+    QByteArray bytes;
+    for (const CollectedTransit& transit : lines)
+        bytes += transit.line();
+    if (!RecordWriter::replaceFile(path(Sorted), bytes, error) ||
+        !RecordWriter::replaceFile(path(Progress), "0\r\n", error))
+        return false;
+    QFile::resize(path(Collected), 0);
+    return true;
+}
+
+bool CollectedTransits::postingPending() const
+{
+    return QFileInfo::exists(path(Progress));
+}
+
+qint64 CollectedTransits::progress() const
+{
+    QFile file(path(Progress));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().toLongLong() : 0;
+}
+
+void CollectedTransits::setProgress(qint64 posted) const
+{
+    QFile file(path(Progress));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(QByteArray::number(posted) + "\r\n");
+}
+
+void CollectedTransits::finishPosting() const
+{
+    QFile::remove(path(Previous));
+    QFile::rename(path(Sorted), path(Previous));
+    QFile(path(Sorted)).open(QIODevice::WriteOnly);
+    QFile::remove(path(Progress));
+}
+
+bool CollectedTransits::hasCollected() const
+{
+    return QFileInfo(path(Collected)).size() > 0;
+}
+
+void CollectedTransits::keepRejected(const CollectedTransit& transit) const
+{
+    QFile file(path(Rejected));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Append))
+        file.write(QString::number(transit.NumTer).toLatin1() + ",\"" + transit.IPTer.toLatin1() +
+                   "\"," + transit.record.toLatin1().toPercentEncoding(" #*:/") + "\r\n");
+}
+
+void CollectedTransits::sortChronologically(QList<CollectedTransit>& lines)
+{
+    QList<std::pair<qint64, qsizetype>> keys;
+    keys.reserve(lines.size());
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        keys.append({momentOf(lines[i].record), i});
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    QList<CollectedTransit> sorted;
+    sorted.reserve(lines.size());
+    for (const auto& key : keys)
+        sorted.append(std::move(lines[key.second]));
+    lines = std::move(sorted);
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "app/error.h"
+
+#include <QList>
+#include <QString>
+
+// One line of Scarico.txt / ScaricoOK.txt: terminal number, "address", "record".
+struct CollectedTransit
+{
+    qint64 NumTer = 0;
+    QString IPTer;
+    QString record;
+
+    QByteArray line() const;
+};
+
+// The files of a download pass, in the working directory:
+//   Scarico.txt        records of the listings completed so far (flushed to
+//                      disk before a terminal is told to delete its file)
+//   ScaricoOK.txt      the pass in chronological order, being posted
+//   ScaricoOK.pos      how many lines of ScaricoOK.txt are posted
+//   ScaricoOK_OLD.txt  the last pass posted
+//   ScaricoScartati.txt records a listing carried that cannot be posted
+class CollectedTransits
+{
+public:
+    explicit CollectedTransits(const QString& workingDirectory);
+
+    QString path(const QString& name) const;
+
+    // Appends a completed listing and forces it to disk.
+    bool append(const QList<CollectedTransit>& listing, Error& error) const;
+    bool read(const QString& name, QList<CollectedTransit>& lines, Error& error) const;
+
+    // Scarico.txt sorted into ScaricoOK.txt with progress 0, then Scarico.txt
+    // emptied: from here on the pass is posted from ScaricoOK.txt alone.
+    bool startPosting(Error& error) const;
+    bool postingPending() const;
+    qint64 progress() const;
+    void setProgress(qint64 posted) const;
+    // ScaricoOK.txt becomes ScaricoOK_OLD.txt, an empty ScaricoOK.txt takes its place.
+    void finishPosting() const;
+    bool hasCollected() const;
+
+    void keepRejected(const CollectedTransit& transit) const;
+
+    // Chronological by the record's own date and time; ties keep their order.
+    static void sortChronologically(QList<CollectedTransit>& lines);
+
+private:
+    QString m_folder;
+};
