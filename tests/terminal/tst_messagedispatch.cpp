@@ -150,7 +150,8 @@ void TestMessageDispatch::dispatchTakesFirstMatchingKind()
     QCOMPARE(dispatched(message), kind);
     QCOMPARE(m_fixture->registry.NumRicevuto, 1);
     QCOMPARE(m_fixture->registry.IPRicevuto, u"127.0.0.11"_s);
-    QVERIFY(m_fixture->control.sends().isEmpty()); // the dispatch itself never replies
+    if (kind.isEmpty())
+        QVERIFY(m_fixture->control.sends().isEmpty()); // an ignored message gets no reply
     if (kind == u"live"_s) {
         QCOMPARE(m_reads.size(), 1);
         QCOMPARE(m_reads[0].NumTer, qint16(1));
