@@ -110,15 +110,21 @@ qint64 CollectedTransits::progress() const
     return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().toLongLong() : 0;
 }
 
-void CollectedTransits::setProgress(qint64 posted) const
+void CollectedTransits::setProgress(qint64 posted)
 {
-    QFile file(path(Progress));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(QByteArray::number(posted) + "\r\n");
+    if (!m_progress) {
+        m_progress = std::make_unique<QFile>(path(Progress));
+        if (!m_progress->open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+            return m_progress.reset();
+    }
+    // Fixed width, so each record overwrites the previous one whole.
+    m_progress->seek(0);
+    m_progress->write(QByteArray::number(posted).rightJustified(19, ' ') + "\r\n");
 }
 
-void CollectedTransits::finishPosting() const
+void CollectedTransits::finishPosting()
 {
+    m_progress.reset();
     QFile::remove(path(Previous));
     QFile::rename(path(Sorted), path(Previous));
     QFile(path(Sorted)).open(QIODevice::WriteOnly);

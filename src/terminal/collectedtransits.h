@@ -2,8 +2,11 @@
 
 #include "app/error.h"
 
+#include <QFile>
 #include <QList>
 #include <QString>
+
+#include <memory>
 
 // One line of Scarico.txt / ScaricoOK.txt: terminal number, "address", "record".
 struct CollectedTransit
@@ -38,9 +41,11 @@ public:
     bool startPosting(Error& error) const;
     bool postingPending() const;
     qint64 progress() const;
-    void setProgress(qint64 posted) const;
+    // Kept open while a pass is posted: recording a posted line is one write,
+    // so a crash right after a line's commit almost never misses its record.
+    void setProgress(qint64 posted);
     // ScaricoOK.txt becomes ScaricoOK_OLD.txt, an empty ScaricoOK.txt takes its place.
-    void finishPosting() const;
+    void finishPosting();
     bool hasCollected() const;
 
     void keepRejected(const CollectedTransit& transit) const;
@@ -50,4 +55,5 @@ public:
 
 private:
     QString m_folder;
+    std::unique_ptr<QFile> m_progress;
 };

@@ -239,10 +239,8 @@ void DownloadCycle::beginPosting()
 
 void DownloadCycle::postSlice()
 {
-    for (int i = 0; i < LinesPerSlice && m_posted < m_toPost.size(); ++i) {
-        postLine(m_toPost[m_posted]);
-        m_files.setProgress(++m_posted);
-    }
+    for (int i = 0; i < LinesPerSlice && m_posted < m_toPost.size(); ++i, ++m_posted)
+        postLine(m_toPost[m_posted], m_posted + 1);
     if (m_posted < m_toPost.size()) {
         // Back to the event loop: live reads are served between slices.
         QTimer::singleShot(0, this, &DownloadCycle::postSlice);
@@ -256,8 +254,9 @@ void DownloadCycle::postSlice()
 }
 
 // One stored transit: checked and posted in one database transaction, so a
-// crash in its middle leaves nothing of it, and no confirmation is sent.
-void DownloadCycle::postLine(const CollectedTransit& line)
+// crash in its middle leaves nothing of it; its line is recorded as posted
+// right after the commit. No confirmation is sent.
+void DownloadCycle::postLine(const CollectedTransit& line, qint64 number)
 {
     TerminalRegistry& registry = m_server.registry();
     registry.NumRicevuto = line.NumTer;
@@ -274,6 +273,7 @@ void DownloadCycle::postLine(const CollectedTransit& line)
     if (registry.BadgeErrato == 0)
         m_server.posting().CalcolaMov(read, context);
     session.commit();
+    m_files.setProgress(number);
     session.Close_DB();
 }
 

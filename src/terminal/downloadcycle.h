@@ -46,7 +46,7 @@ private:
     void endPass();
     void beginPosting();
     void postSlice();
-    void postLine(const CollectedTransit& line);
+    void postLine(const CollectedTransit& line, qint64 number);
     void resumeScheduler();
 
     ParvixServer& m_server;

@@ -41,7 +41,8 @@ int main(int argc, char* argv[])
     parser.setApplicationDescription(
         u"Badge-terminal simulator for Parvix. Each terminal listens on its own address for the "
         "server. Commands (typed or from --script): read/store TERMINAL BADGE FUNCTION "
-        "[POSITION [ORDER [HHMM [DDMMYY]]]], presence TERMINAL, send TERMINAL TEXT (<N> is "
+        "[POSITION [ORDER [HHMM [DDMMYY]]]], generate TERMINAL COUNT [DAYS], presence TERMINAL, "
+        "send TERMINAL TEXT (<N> is "
         "character N), wait MS, quit."_s);
     parser.addHelpOption();
     const QCommandLineOption terminal(

@@ -2,6 +2,7 @@
 
 #include "recordbuilder.h"
 #include "simulatedterminal.h"
+#include "transitgenerator.h"
 
 #include <QRegularExpression>
 #include <QTextStream>
@@ -92,6 +93,19 @@ bool SimulatorCommands::run(const QString& line, int& pauseMs)
                 target->storeRecord(record);
             return true;
         }
+    } else if (command == u"generate"_s) {
+        bool countOk = false;
+        bool daysOk = words.size() < 2;
+        const int count = words.value(0).toInt(&countOk);
+        const int days = daysOk ? 3 : words.value(1).toInt(&daysOk);
+        if (countOk && daysOk && count > 0 && days > 0) {
+            const QStringList records =
+                TransitGenerator::generate(target->number(), count, days, QDate::currentDate());
+            for (const QString& record : records)
+                target->storeRecord(record);
+            return true;
+        }
+        error = u"expected generate TERMINAL COUNT [DAYS]"_s;
     } else if (command == u"presence"_s) {
         target->sendUnasked(u"%1TRAX"_s.arg(target->number(), 4, 10, QChar(u'0')));
         return true;

@@ -9,6 +9,7 @@ class QTextStream;
 // The simulator's command language, one command a line, typed or scripted:
 //   read TERMINAL BADGE FUNCTION [POSITION [ORDER [HHMM [DDMMYY]]]]
 //   store TERMINAL BADGE FUNCTION [POSITION [ORDER [HHMM [DDMMYY]]]]
+//   generate TERMINAL COUNT [DAYS]   stored transits over the days before today
 //   presence TERMINAL
 //   send TERMINAL TEXT        (<N> stands for the character N)
 //   wait MILLISECONDS

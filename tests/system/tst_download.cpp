@@ -1,0 +1,246 @@
+#include "support/freeport.h"
+#include "support/processlines.h"
+#include "support/tempworkspace.h"
+#include "support/testdatabase.h"
+
+#include <QProcess>
+#include <QtTest>
+
+#include <csignal>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QMap<QString, int> Employees{{u"0042"_s, 1}, {u"0043"_s, 2}, {u"0044"_s, 3}, {u"0045"_s, 4}};
+
+// What posting the stored records in true chronological order gives, worked
+// out here from the records alone (attendance switches off, order 24/1/12/0
+// open): attendance rows, and work sheets closed by the next order transit or
+// by an exit.
+struct Expectation
+{
+    QStringList attendance; // Dipendente|Data|Causale|Ora|Minuti
+    QStringList sheets;     // Dipendente|Data|PosizLav|start|end|Totale
+
+    static Expectation of(QStringList records)
+    {
+        std::sort(records.begin(), records.end(), [](const QString& a, const QString& b) {
+            const auto key = [](const QString& r) {
+                return r.mid(10, 2) + r.mid(8, 2) + r.mid(6, 2) + r.left(4);
+            };
+            return key(a) < key(b);
+        });
+        Expectation e;
+        QMap<QString, int> count; // employee|date → attendance rows
+        QMap<QString, std::pair<int, QString>>
+            open; // employee|date → start minute, start text|position
+        QMap<QString, QString> sheetStart;
+        for (const QString& r : records) {
+            if (!Employees.contains(r.mid(12, 4)))
+                continue;
+            const int employee = Employees.value(r.mid(12, 4));
+            const QString date = u"20"_s + r.mid(10, 2) + u'-' + r.mid(8, 2) + u'-' + r.mid(6, 2);
+            const QString day = QString::number(employee) + u'|' + date;
+            const int minute = r.left(2).toInt() * 60 + r.mid(2, 2).toInt();
+            const QString time = u"1900-01-01 "_s + r.left(2) + u':' + r.mid(2, 2) + u":00"_s;
+            const QString function = r.mid(16, 2);
+            const int position = r.mid(18, 5).toInt();
+            const auto close = [&] {
+                if (!open.contains(day))
+                    return;
+                const auto [start, text] = open.take(day);
+                e.sheets.append(day + u'|' + text + u'|' + time + u'|' +
+                                QString::number(minute - start));
+            };
+            if (function == u"#C"_s) {
+                if (count[day] % 2 == 1)
+                    close();
+                ++count[day];
+                e.attendance.append(
+                    u"%1|%2|%3|%4"_s.arg(day).arg(position).arg(minute / 60).arg(minute % 60));
+            } else {
+                close();
+                if (function == u"00"_s)
+                    open[day] = {minute, QString::number(position) + u'|' + time};
+            }
+        }
+        for (auto it = open.cbegin(); it != open.cend(); ++it)
+            e.sheets.append(it.key() + u'|' + it.value().second + u"|-|-"_s);
+        e.attendance.sort();
+        e.sheets.sort();
+        return e;
+    }
+};
+
+} // namespace
+
+// Three simulated terminals with stored transits over three days, on
+// addresses of different widths; the real server collects and posts them.
+class TestDownload : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void passPostsEveryTransitInTimeOrder();
+    void killedBeforePostingIsFinishedAtRestart();
+    void killedWhilePostingPostsEachTransitOnce();
+
+private:
+    void startTerminals(const QStringList& terminals, QProcess& process, int perTerminal);
+    void startServer();
+    bool passDone(int transits);
+    QStringList storedRecords() const;
+    // A simulated terminal's transit file: one record a line.
+    QStringList transitFile(const QString& address) const;
+    void compareDatabase(const Expectation& expected);
+
+    std::unique_ptr<TempWorkspace> m_workspace;
+    std::unique_ptr<TestDatabase> m_database;
+    QString m_terminalPort;
+    QString m_listenPort;
+    QProcess m_server;
+    QProcess m_terminals;
+    QProcess m_firstTerminal;
+};
+
+void TestDownload::init()
+{
+    m_workspace = std::make_unique<TempWorkspace>();
+    m_workspace->writeCompleteSettings(
+        {{u"5"_s, u"127.0.0.5"_s}, {u"15"_s, u"127.0.0.105"_s}, {u"7"_s, u"127.0.0.17"_s}});
+    m_database = std::make_unique<TestDatabase>(m_workspace->path());
+    QVERIFY2(m_database->isValid(), qPrintable(m_database->error()));
+    m_terminalPort = QString::number(freeLoopbackPort());
+    m_listenPort = QString::number(freeLoopbackPort());
+}
+
+void TestDownload::cleanup()
+{
+    for (QProcess* process : {&m_server, &m_terminals, &m_firstTerminal}) {
+        process->kill();
+        process->waitForFinished(5000);
+    }
+    m_database.reset();
+    m_workspace.reset();
+}
+
+void TestDownload::startTerminals(const QStringList& terminals, QProcess& process, int perTerminal)
+{
+    QStringList arguments{u"--port"_s, m_terminalPort};
+    QByteArray script;
+    for (const QString& terminal : terminals) {
+        arguments << u"--terminal"_s << terminal;
+        script += "generate " + terminal.section(u'=', 1).toLatin1() + ' ' +
+                  QByteArray::number(perTerminal) + " 3\n";
+    }
+    process.setWorkingDirectory(m_workspace->path());
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(QString::fromLatin1(PARVIX_TERMSIM), arguments);
+    QVERIFY(process.waitForStarted(5000));
+    process.write(script);
+    QTRY_COMPARE_WITH_TIMEOUT(transitFile(terminals.last().section(u'=', 0, 0)).size(), perTerminal,
+                              10000);
+}
+
+void TestDownload::startServer()
+{
+    m_server.setWorkingDirectory(m_workspace->path());
+    m_server.setStandardOutputFile(QProcess::nullDevice());
+    m_server.start(QString::fromLatin1(PARVIX_BINARY),
+                   {u"--headless"_s, u"--time-scale"_s, u"0.01"_s, u"--listen-port"_s, m_listenPort,
+                    u"--terminal-port"_s, m_terminalPort});
+    QVERIFY(m_server.waitForStarted(5000));
+}
+
+bool TestDownload::passDone(int transits)
+{
+    return m_workspace->lines(u"ScaricoOK_OLD.txt"_s).size() == transits &&
+           !m_workspace->exists(u"ScaricoOK.pos"_s);
+}
+
+QStringList TestDownload::storedRecords() const
+{
+    QStringList records;
+    for (const QString& address : {u"127.0.0.5"_s, u"127.0.0.105"_s, u"127.0.0.17"_s})
+        records += transitFile(address);
+    return records;
+}
+
+QStringList TestDownload::transitFile(const QString& address) const
+{
+    return QString::fromLatin1(m_workspace->read(u"PASSAGGI-"_s + address + u".txt"_s))
+        .split(u'\n', Qt::SkipEmptyParts);
+}
+
+void TestDownload::compareDatabase(const Expectation& expected)
+{
+    QStringList attendance =
+        m_database->rows(u"SELECT Dipendente, Data, Causale, Ora, Minuti FROM Presenze"_s);
+    attendance.sort();
+    QStringList sheets = m_database->rows(
+        u"SELECT Dipendente, Data, PosizLav, OraInizio, OraFine, Totale FROM SchedeLav"_s);
+    sheets.sort();
+    QCOMPARE(attendance, expected.attendance);
+    QCOMPARE(sheets, expected.sheets);
+}
+
+void TestDownload::passPostsEveryTransitInTimeOrder()
+{
+    startTerminals({u"127.0.0.5=5"_s, u"127.0.0.105=15"_s, u"127.0.0.17=7"_s}, m_terminals, 200);
+    const QStringList records = storedRecords();
+    QCOMPARE(records.size(), 600);
+    const Expectation expected = Expectation::of(records);
+    startServer();
+    QTRY_VERIFY_WITH_TIMEOUT(passDone(600), 120000);
+    QVERIFY(storedRecords().isEmpty()); // every terminal's file is gone
+    compareDatabase(expected);
+    // Unknown badges were answered on their own terminals.
+    QCOMPARE(m_workspace->lines(u"Log/RegistroQZ.txt"_s).filter(u" Badge Errato"_s).size(),
+             records.filter(u"0099"_s).size());
+}
+
+void TestDownload::killedBeforePostingIsFinishedAtRestart()
+{
+    // The starting terminal goes away after its transfer, so the pass cannot
+    // end; the others are listed and deleted; then the server is killed.
+    startTerminals({u"127.0.0.5=5"_s}, m_firstTerminal, 50);
+    startTerminals({u"127.0.0.105=15"_s, u"127.0.0.17=7"_s}, m_terminals, 50);
+    const Expectation expected = Expectation::of(storedRecords());
+    startServer();
+    QTRY_VERIFY_WITH_TIMEOUT(!m_workspace->exists(u"PASSAGGI-127.0.0.5.txt"_s), 60000);
+    m_firstTerminal.kill();
+    QTRY_VERIFY_WITH_TIMEOUT(storedRecords().isEmpty(), 60000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_workspace->lines(u"Scarico.txt"_s).size(), 150, 10000);
+    ::kill(static_cast<pid_t>(m_server.processId()), SIGKILL);
+    QVERIFY(m_server.waitForFinished(5000));
+    QCOMPARE(m_database->rows(u"SELECT COUNT(*) FROM Presenze"_s), QStringList{u"0"_s});
+
+    startServer();
+    QTRY_VERIFY_WITH_TIMEOUT(passDone(150), 60000);
+    compareDatabase(expected);
+}
+
+void TestDownload::killedWhilePostingPostsEachTransitOnce()
+{
+    startTerminals({u"127.0.0.5=5"_s, u"127.0.0.105=15"_s, u"127.0.0.17=7"_s}, m_terminals, 400);
+    const Expectation expected = Expectation::of(storedRecords());
+    startServer();
+    const auto progress = [this] {
+        return m_workspace->read(u"ScaricoOK.pos"_s).trimmed().toInt();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(progress() > 100, 120000);
+    ::kill(static_cast<pid_t>(m_server.processId()), SIGKILL);
+    QVERIFY(m_server.waitForFinished(5000));
+    const int postedBeforeKill = progress();
+    QVERIFY2(postedBeforeKill < 1200, "the kill came after the posting");
+
+    startServer();
+    QTRY_VERIFY_WITH_TIMEOUT(passDone(1200), 120000);
+    compareDatabase(expected);
+}
+
+QTEST_GUILESS_MAIN(TestDownload)
+#include "tst_download.moc"
