@@ -35,8 +35,11 @@ Terminals 1, 2, 3 on 127.0.0.11-13. Commands:
   read TERMINAL BADGE FUNCTION [POSITION [ORDER [HHMM [DDMMYY]]]]   e.g. read 1 0042 #C
      badges 0042-0045 exist (0099 does not); orders 241000120 open, 241000130 closed
   store ...   (same words: into the terminal's transit file PASSAGGI)
-  presence TERMINAL    send TERMINAL TEXT    quit
+  presence TERMINAL    send TERMINAL TEXT    generate TERMINAL COUNT [DAYS]    quit
+The terminals hold a few stored transits: a download pass collects them
+within the first minute (demo/Log/RegistroQZ.txt, demo/ScaricoOK_OLD.txt).
 TEXT
 "$root/build/tools/termsim/parvix-termsim" --port "$terminal_port" \
     --server "127.0.0.1:$server_port" --files "$root/demo" \
+    --script "$root/scripts/demo-terminals.txt" \
     --terminal 127.0.0.11=1 --terminal 127.0.0.12=2 --terminal 127.0.0.13=3

@@ -37,6 +37,7 @@ private Q_SLOTS:
     void unpostableRecordsAreSetAside();
     void liveReadsDuringTransfer();
     void ordersByTimeWhateverTheLineWidths();
+    void liveReadIsConfirmedWhileAPassIsPosted();
     void interruptedPassIsFinishedOnce_data();
     void interruptedPassIsFinishedOnce();
 
@@ -278,6 +279,32 @@ void TestDownloadCycle::ordersByTimeWhateverTheLineWidths()
         order.append(QString::number(line.NumTer) + line.record.mid(1, 4) + line.record.mid(7, 6));
     QCOMPARE(order, (QStringList{u"150800311299"_s, u"52300051226"_s, u"50630061226"_s,
                                  u"150700061226"_s, u"50700061226"_s}));
+}
+
+void TestDownloadCycle::liveReadIsConfirmedWhileAPassIsPosted()
+{
+    QByteArray lines;
+    for (int i = 0; i < 3000; ++i)
+        lines +=
+            CollectedTransit{
+                1, u"127.0.0.11"_s,
+                record(
+                    u"%1%2"_s.arg(6 + i / 600, 2, 10, QChar(u'0')).arg(i % 60, 2, 10, QChar(u'0')),
+                    u"0"_s + QString::number(1 + i / 60 % 9) + u"1226"_s)}
+                .line();
+    m_fixture->workspace.write(u"Scarico.txt"_s, lines);
+    QVERIFY(m_fixture->start());
+    DownloadCycle& cycle = m_fixture->server->download();
+    QVERIFY(cycle.isPosting());
+    QTRY_VERIFY(m_fixture->workspace.read(u"ScaricoOK.pos"_s).trimmed().toInt() > 0);
+    m_fixture->control.clearCalls();
+    say(2, record(u"1200"_s, u"061226"_s, u"0045"_s));
+    QCOMPARE(m_fixture->control.sends().size(), 1);
+    QCOMPARE(m_fixture->control.sends().first().text,
+             BadgeCheck::displayText(u"KTessera n. 45| Entra ->] 12:00"_s));
+    QVERIFY(cycle.isPosting()); // answered long before the pass is done
+    QTRY_VERIFY_WITH_TIMEOUT(!cycle.isPosting(), 60000);
+    QCOMPARE(m_database->rows(u"SELECT COUNT(*) FROM Presenze"_s), QStringList{u"3001"_s});
 }
 
 void TestDownloadCycle::interruptedPassIsFinishedOnce_data()
