@@ -4,34 +4,55 @@
 #include "app/headlessconsole.h"
 #include "app/server.h"
 #include "app/unixsignals.h"
+#include "console/frmparvix.h"
+#include "console/messageboxes.h"
 #include "terminal/netctl/tcpnetworkcontrol.h"
 #include "terminal/terminalregistry.h"
 #include "version.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QTextStream>
 
-#include <cstdio>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// A window needs a display; without one the server runs headless rather than not at all.
+bool displayAvailable()
+{
+    return qEnvironmentVariableIsSet("QT_QPA_PLATFORM") ||
+           !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+} // namespace
+
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
+    bool headless = false;
+    for (int i = 1; i < argc; ++i)
+        headless = headless || QByteArray(argv[i]) == "--headless";
+    QTextStream err(stderr);
+    if (!headless && !displayAvailable()) {
+        err << "parvix: no display to open the window on; running headless\n";
+        err.flush();
+        headless = true;
+    }
+    std::unique_ptr<QCoreApplication> app = headless
+                                                ? std::make_unique<QCoreApplication>(argc, argv)
+                                                : std::make_unique<QApplication>(argc, argv);
     QCoreApplication::setApplicationName(u"parvix"_s);
     QCoreApplication::setApplicationVersion(QString::fromLatin1(Version::Text));
 
-    QTextStream err(stderr);
     CommandLine options;
     QString error;
     if (!CommandLine::parse(QCoreApplication::arguments(), options, error)) {
         err << "parvix: " << error << "\n";
         return 2;
     }
-    if (!options.headless)
-        err << "parvix: this build has no operator window yet; running headless\n";
-    err.flush();
 
     SystemClock clock;
     TerminalRegistry registry;
@@ -40,15 +61,27 @@ int main(int argc, char* argv[])
     TcpNetworkControl control(registry.table, {options.listenPort, options.terminalPort});
     ParvixServer server({clock, control, registry, switches, wait, QDir::currentPath()});
 
+    // The window (or the headless output) watches the core from the start,
+    // since terminals may connect during start-up.
     QTextStream out(stdout);
-    HeadlessConsole console(server, out);
+    std::unique_ptr<HeadlessConsole> console;
+    MessageBoxes boxes;
+    std::unique_ptr<FrmParvix> window;
+    if (headless) {
+        console = std::make_unique<HeadlessConsole>(server, out);
+    } else {
+        window = std::make_unique<FrmParvix>(server, switches, boxes);
+        QObject::connect(window.get(), &FrmParvix::closed, app.get(), &QCoreApplication::quit);
+    }
+    UnixSignals unixSignals;
     if (!server.start()) {
         err << server.startupFailure() << "\n";
         return 1;
     }
+    if (window)
+        window->show();
 
-    UnixSignals unixSignals;
-    QObject::connect(&unixSignals, &UnixSignals::terminateRequested, &app, [&] {
+    QObject::connect(&unixSignals, &UnixSignals::terminateRequested, app.get(), [&] {
         server.shutdown();
         QCoreApplication::quit();
     });

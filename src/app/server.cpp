@@ -116,6 +116,46 @@ void ParvixServer::shutdown()
     m_env.control.StopService();
 }
 
+bool ParvixServer::stopListening()
+{
+    return m_env.control.StopService() == NetworkControl::AlreadyStopped;
+}
+
+void ParvixServer::startListening()
+{
+    m_env.control.StartService();
+    if (m_settings.IPLocale.isEmpty())
+        m_env.control.LocalAddress(m_settings.IPLocale);
+    m_addressLabels = m_settings.IPLocale.split(u'.').mid(0, 4);
+    Q_EMIT addressLabelsChanged(m_addressLabels);
+}
+
+void ParvixServer::holdTimers()
+{
+    m_download.hold();
+    m_connections.holdReconnection();
+}
+
+void ParvixServer::resumeTimers()
+{
+    m_download.resume();
+    m_connections.resumeReconnection();
+}
+
+QString ParvixServer::terminalTablePath() const
+{
+    return inWorkingDirectory(SettingsFiles::TerminalTablePath);
+}
+
+bool ParvixServer::saveTerminalRows(const SettingsFiles::TerminalRows& rows, Error& error)
+{
+    if (!SettingsFiles::writeTerminalRows(terminalTablePath(), rows, m_settings.NumTerminali,
+                                          error))
+        return false;
+    SettingsFiles::readTerminalTable(terminalTablePath(), m_env.registry.table, error);
+    return true;
+}
+
 void ParvixServer::addMessage(const QString& text)
 {
     Q_EMIT messageAdded(text);

@@ -3,6 +3,7 @@
 #include "app/activitylog.h"
 #include "app/portstatusfile.h"
 #include "app/settings.h"
+#include "app/settingsfiles.h"
 #include "live/badgecheck.h"
 #include "live/confirmation.h"
 #include "live/databasesession.h"
@@ -80,12 +81,25 @@ public:
     // A line for the message list (echo convention: appended, last line selected).
     void addMessage(const QString& text);
 
+    // "Listen Off": true when the service was already stopped.
+    bool stopListening();
+    // "Listen On": the service again, and the server address if still unknown.
+    void startListening();
+    // The terminal table editor holds the download scheduler and the
+    // reconnection timer while it is open.
+    void holdTimers();
+    void resumeTimers();
+    // Saves the editor's rows and reloads the table by position, as start-up does.
+    bool saveTerminalRows(const SettingsFiles::TerminalRows& rows, Error& error);
+    QString terminalTablePath() const;
+
     // A failure report that the operator sees in the error list when
     // "Visualizza Errori" is checked; always written to the log.
     void reportError(const QString& text);
 
 Q_SIGNALS:
     void titleChanged(const QString& title);
+    void addressLabelsChanged(const QStringList& labels);
     void errorAdded(const QString& text);
     void messageAdded(const QString& text);
     void started();

@@ -1,5 +1,6 @@
 #include "app/settingsfiles.h"
 
+#include "app/basictext.h"
 #include "app/recordwriter.h"
 #include "app/settingsreader.h"
 #include "terminal/terminaltable.h"
@@ -94,6 +95,37 @@ bool readTerminalTable(const QString& path, TerminalTable& table, Error& error)
         table.IPTerminale[slot] = record[1];
     }
     return true;
+}
+
+bool readTerminalRows(const QString& path, TerminalRows& rows, Error& error)
+{
+    SettingsReader reader;
+    if (!reader.open(path, error))
+        return false;
+    rows = TerminalRows();
+    QStringList record;
+    Error ignored;
+    while (reader.read(2, record, ignored)) {
+        const qint64 number = Basic::Val(record[0]);
+        if (number > TerminalRows::Count)
+            rows.beyond.append(QString::number(number) + u" ("_s + record[1].trimmed() + u')');
+        else if (number > 0) {
+            rows.number[number - 1] = QString::number(number);
+            rows.address[number - 1] = record[1].trimmed();
+        }
+    }
+    return true;
+}
+
+bool writeTerminalRows(const QString& path, const TerminalRows& rows, qint32 NumTerminali,
+                       Error& error)
+{
+    QByteArray content;
+    for (int row = 0; row < qMin(NumTerminali, TerminalRows::Count); ++row) {
+        if (!rows.number[row].isEmpty())
+            content += RecordWriter::quotedRecord({rows.number[row], rows.address[row]});
+    }
+    return RecordWriter::replaceFile(path, content, error);
 }
 
 bool createDefaultTerminalCount(const QString& path, Error& error)

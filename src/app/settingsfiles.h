@@ -3,6 +3,10 @@
 #include "app/error.h"
 #include "app/settings.h"
 
+#include <QStringList>
+
+#include <array>
+
 class TerminalTable;
 
 // The settings files under the working directory, each read with the fields
@@ -27,6 +31,20 @@ bool readBranch(const QString& path, Settings& settings, Error& error);
 // Record k fills slot k, for at most 21 records; reading stops quietly at
 // the end of the file or at a short record. Only a failed open is an error.
 bool readTerminalTable(const QString& path, TerminalTable& table, Error& error);
+
+// The terminal table as the editor shows it: row r holds terminal r + 1.
+struct TerminalRows
+{
+    static constexpr int Count = 20;
+    std::array<QString, Count> number;
+    std::array<QString, Count> address;
+    QStringList beyond; // records numbered above 20, which have no row
+};
+// Records whose number is 0, negative or not a number are left out.
+bool readTerminalRows(const QString& path, TerminalRows& rows, Error& error);
+// The first `NumTerminali` rows with a number, as records; the rest is dropped.
+bool writeTerminalRows(const QString& path, const TerminalRows& rows, qint32 NumTerminali,
+                       Error& error);
 
 bool createDefaultTerminalCount(const QString& path, Error& error);
 bool createDefaultTerminalTable(const QString& path, Error& error);

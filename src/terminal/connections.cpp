@@ -79,6 +79,16 @@ void Connections::startFirstReconnect()
     Timer5.start();
 }
 
+void Connections::holdReconnection()
+{
+    Timer4.stop();
+}
+
+void Connections::resumeReconnection()
+{
+    Timer4.start();
+}
+
 void Connections::Timer4Tick()
 {
     TerminalRegistry& registry = m_server.registry();

@@ -27,6 +27,8 @@ public:
     // Timer5: one Collega two seconds after start-up.
     void startFirstReconnect();
     void Timer4Tick();
+    void holdReconnection();
+    void resumeReconnection();
 
     // A terminal on line: a port entry and a line in the port status file.
     void enterPort(qint64 number, const QString& IPTer);

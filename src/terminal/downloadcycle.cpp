@@ -56,6 +56,17 @@ void DownloadCycle::start()
     Timer3.start();
 }
 
+void DownloadCycle::hold()
+{
+    Timer3.stop();
+}
+
+void DownloadCycle::resume()
+{
+    if (!m_posting && !m_server.registry().InScarico)
+        Timer3.start();
+}
+
 void DownloadCycle::Timer3Tick()
 {
     TerminalRegistry& registry = m_server.registry();

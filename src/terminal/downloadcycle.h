@@ -31,6 +31,9 @@ public:
     void Timer3Tick();
     void directoryReply(const ReceivedMessage& message);
     void transferMessage(const ReceivedMessage& message);
+    void hold();
+    // Timer3 on again, unless a transfer or a posting keeps it off.
+    void resume();
 
     bool isPosting() const { return m_posting; }
     const QTimer& scheduler() const { return Timer3; }

@@ -1,5 +1,6 @@
 #include "support/freeport.h"
 #include "support/processlines.h"
+#include "support/simulatedterminals.h"
 #include "support/tempworkspace.h"
 #include "support/testdatabase.h"
 
@@ -89,7 +90,9 @@ private Q_SLOTS:
     void killedWhilePostingPostsEachTransitOnce();
 
 private:
-    void startTerminals(const QStringList& terminals, QProcess& process, int perTerminal);
+    // Starts simulated terminals with stored transits and names them in the table.
+    void startTerminals(const QStringList& terminals, SimulatedTerminals& simulator,
+                        int perTerminal);
     void startServer();
     bool passDone(int transits);
     QStringList storedRecords() const;
@@ -99,50 +102,46 @@ private:
 
     std::unique_ptr<TempWorkspace> m_workspace;
     std::unique_ptr<TestDatabase> m_database;
-    QString m_terminalPort;
-    QString m_listenPort;
     QProcess m_server;
-    QProcess m_terminals;
-    QProcess m_firstTerminal;
+    std::unique_ptr<SimulatedTerminals> m_terminals;
+    std::unique_ptr<SimulatedTerminals> m_firstTerminal;
+    QList<QStringList> m_table;
 };
 
 void TestDownload::init()
 {
     m_workspace = std::make_unique<TempWorkspace>();
-    m_workspace->writeCompleteSettings(
-        {{u"5"_s, u"127.0.0.5"_s}, {u"15"_s, u"127.0.0.105"_s}, {u"7"_s, u"127.0.0.17"_s}});
+    m_workspace->writeCompleteSettings();
     m_database = std::make_unique<TestDatabase>(m_workspace->path());
     QVERIFY2(m_database->isValid(), qPrintable(m_database->error()));
-    m_terminalPort = QString::number(freeLoopbackPort());
-    m_listenPort = QString::number(freeLoopbackPort());
+    m_terminals = std::make_unique<SimulatedTerminals>();
+    m_firstTerminal = std::make_unique<SimulatedTerminals>();
+    m_table.clear();
 }
 
 void TestDownload::cleanup()
 {
-    for (QProcess* process : {&m_server, &m_terminals, &m_firstTerminal}) {
-        process->kill();
-        process->waitForFinished(5000);
-    }
+    m_server.kill();
+    m_server.waitForFinished(5000);
+    m_terminals.reset();
+    m_firstTerminal.reset();
     m_database.reset();
     m_workspace.reset();
 }
 
-void TestDownload::startTerminals(const QStringList& terminals, QProcess& process, int perTerminal)
+void TestDownload::startTerminals(const QStringList& terminals, SimulatedTerminals& simulator,
+                                  int perTerminal)
 {
-    QStringList arguments{u"--port"_s, m_terminalPort};
+    QVERIFY(simulator.start(*m_workspace, terminals));
     QByteArray script;
-    for (const QString& terminal : terminals) {
-        arguments << u"--terminal"_s << terminal;
+    for (const QString& terminal : terminals)
         script += "generate " + terminal.section(u'=', 1).toLatin1() + ' ' +
                   QByteArray::number(perTerminal) + " 3\n";
-    }
-    process.setWorkingDirectory(m_workspace->path());
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(QString::fromLatin1(PARVIX_TERMSIM), arguments);
-    QVERIFY(process.waitForStarted(5000));
-    process.write(script);
+    simulator.send(script);
     QTRY_COMPARE_WITH_TIMEOUT(transitFile(terminals.last().section(u'=', 0, 0)).size(), perTerminal,
                               10000);
+    m_table += simulator.table();
+    m_workspace->writeCompleteSettings(m_table);
 }
 
 void TestDownload::startServer()
@@ -150,8 +149,8 @@ void TestDownload::startServer()
     m_server.setWorkingDirectory(m_workspace->path());
     m_server.setStandardOutputFile(QProcess::nullDevice());
     m_server.start(QString::fromLatin1(PARVIX_BINARY),
-                   {u"--headless"_s, u"--time-scale"_s, u"0.01"_s, u"--listen-port"_s, m_listenPort,
-                    u"--terminal-port"_s, m_terminalPort});
+                   {u"--headless"_s, u"--time-scale"_s, u"0.01"_s, u"--listen-port"_s,
+                    QString::number(freeLoopbackPort())});
     QVERIFY(m_server.waitForStarted(5000));
 }
 
@@ -189,7 +188,7 @@ void TestDownload::compareDatabase(const Expectation& expected)
 
 void TestDownload::passPostsEveryTransitInTimeOrder()
 {
-    startTerminals({u"127.0.0.5=5"_s, u"127.0.0.105=15"_s, u"127.0.0.17=7"_s}, m_terminals, 200);
+    startTerminals({u"127.0.0.5=5"_s, u"127.0.0.105=15"_s, u"127.0.0.17=7"_s}, *m_terminals, 200);
     const QStringList records = storedRecords();
     QCOMPARE(records.size(), 600);
     const Expectation expected = Expectation::of(records);
@@ -206,12 +205,12 @@ void TestDownload::killedBeforePostingIsFinishedAtRestart()
 {
     // The starting terminal goes away after its transfer, so the pass cannot
     // end; the others are listed and deleted; then the server is killed.
-    startTerminals({u"127.0.0.5=5"_s}, m_firstTerminal, 50);
-    startTerminals({u"127.0.0.105=15"_s, u"127.0.0.17=7"_s}, m_terminals, 50);
+    startTerminals({u"127.0.0.5=5"_s}, *m_firstTerminal, 50);
+    startTerminals({u"127.0.0.105=15"_s, u"127.0.0.17=7"_s}, *m_terminals, 50);
     const Expectation expected = Expectation::of(storedRecords());
     startServer();
     QTRY_VERIFY_WITH_TIMEOUT(!m_workspace->exists(u"PASSAGGI-127.0.0.5.txt"_s), 60000);
-    m_firstTerminal.kill();
+    m_firstTerminal->process().kill();
     QTRY_VERIFY_WITH_TIMEOUT(storedRecords().isEmpty(), 60000);
     QTRY_COMPARE_WITH_TIMEOUT(m_workspace->lines(u"Scarico.txt"_s).size(), 150, 10000);
     ::kill(static_cast<pid_t>(m_server.processId()), SIGKILL);
@@ -225,7 +224,7 @@ void TestDownload::killedBeforePostingIsFinishedAtRestart()
 
 void TestDownload::killedWhilePostingPostsEachTransitOnce()
 {
-    startTerminals({u"127.0.0.5=5"_s, u"127.0.0.105=15"_s, u"127.0.0.17=7"_s}, m_terminals, 400);
+    startTerminals({u"127.0.0.5=5"_s, u"127.0.0.105=15"_s, u"127.0.0.17=7"_s}, *m_terminals, 400);
     const Expectation expected = Expectation::of(storedRecords());
     startServer();
     const auto progress = [this] {

@@ -1,5 +1,6 @@
 #include "support/freeport.h"
 #include "support/processlines.h"
+#include "support/simulatedterminals.h"
 #include "support/tempworkspace.h"
 #include "support/testdatabase.h"
 
@@ -27,41 +28,32 @@ private Q_SLOTS:
 private:
     TempWorkspace m_workspace;
     QProcess m_server;
-    QProcess m_terminals;
+    SimulatedTerminals m_simulator;
     std::unique_ptr<ProcessLines> m_serverLines;
-    std::unique_ptr<ProcessLines> m_terminalLines;
+    ProcessLines* m_terminalLines = nullptr;
 };
 
 void TestTerminalLink::initTestCase()
 {
-    m_workspace.writeCompleteSettings(
-        {{u"1"_s, u"127.0.0.11"_s}, {u"2"_s, u"127.0.0.12"_s}, {u"3"_s, u"127.0.0.13"_s}});
+    QVERIFY(
+        m_simulator.start(m_workspace, {u"127.0.0.11=1"_s, u"127.0.0.12=2"_s, u"127.0.0.13=3"_s}));
+    m_terminalLines = &m_simulator.output();
+    m_workspace.writeCompleteSettings(m_simulator.table());
     // The demo database (an SQLite file that stays in the workspace).
     QVERIFY(TestDatabase(m_workspace.path()).isValid());
-    const QString terminalPort = QString::number(freeLoopbackPort());
-    const QString listenPort = QString::number(freeLoopbackPort());
-
-    m_terminalLines = std::make_unique<ProcessLines>(m_terminals);
-    m_terminals.setWorkingDirectory(m_workspace.path());
-    m_terminals.start(QString::fromLatin1(PARVIX_TERMSIM),
-                      {u"--port"_s, terminalPort, u"--terminal"_s, u"127.0.0.11=1"_s,
-                       u"--terminal"_s, u"127.0.0.12=2"_s, u"--terminal"_s, u"127.0.0.13=3"_s});
-    QVERIFY(m_terminalLines->waitFor(u"listening on port"_s, 3));
 
     m_serverLines = std::make_unique<ProcessLines>(m_server);
     m_server.setWorkingDirectory(m_workspace.path());
     m_server.start(QString::fromLatin1(PARVIX_BINARY),
-                   {u"--headless"_s, u"--time-scale"_s, u"0.01"_s, u"--listen-port"_s, listenPort,
-                    u"--terminal-port"_s, terminalPort});
+                   {u"--headless"_s, u"--time-scale"_s, u"0.01"_s, u"--listen-port"_s,
+                    QString::number(freeLoopbackPort())});
     QVERIFY(m_server.waitForStarted(5000));
 }
 
 void TestTerminalLink::cleanupTestCase()
 {
     m_server.terminate();
-    m_terminals.terminate();
     QVERIFY(m_server.waitForFinished(10000));
-    QVERIFY(m_terminals.waitForFinished(10000));
     QCOMPARE(m_server.exitCode(), 0);
 }
 
@@ -69,8 +61,8 @@ void TestTerminalLink::greetsAndListsEveryTerminal()
 {
     for (const QString& address : {u"127.0.0.11"_s, u"127.0.0.12"_s, u"127.0.0.13"_s}) {
         QVERIFY(m_terminalLines->waitFor(address + u" <- %XI"_s));
-        QVERIFY(m_serverLines->waitFor(
-            u"[port] [Num: %1 - IP: %2] Connesso"_s.arg(address.right(1), address)));
+        QVERIFY(
+            m_serverLines->waitFor(u"[port] [Num: %1 - IP: %2:"_s.arg(address.right(1), address)));
     }
     QVERIFY(m_serverLines->lines().first().startsWith(u"Parvix (SQL Server) Rev. "_s));
     QVERIFY(m_serverLines->lines().first().endsWith(u" - 3 porte"_s));
@@ -83,23 +75,23 @@ void TestTerminalLink::greetsAndListsEveryTerminal()
 
 void TestTerminalLink::presenceAddsAnEntry()
 {
-    const qsizetype before = m_serverLines->count(u"[Num: 2 - IP: 127.0.0.12]"_s);
-    m_terminals.write("presence 2\n");
-    QVERIFY(m_serverLines->waitFor(u"[port] [Num: 2 - IP: 127.0.0.12] Connesso"_s, before + 1));
+    const qsizetype before = m_serverLines->count(u"[Num: 2 - IP: 127.0.0.12:"_s);
+    m_simulator.send("presence 2\n");
+    QVERIFY(m_serverLines->waitFor(u"[port] [Num: 2 - IP: 127.0.0.12:"_s, before + 1));
 }
 
 void TestTerminalLink::liveReadReachesTheLog()
 {
-    m_terminals.write("read 127.0.0.11 42 #C 1 0 0730 061226\n");
-    const QString logged = u"[127.0.0.11] Term: 1 - Msg: "_s + QChar(2) +
-                           u"0730000612260042#C00001000000000"_s + QChar(3);
+    m_simulator.send("read 127.0.0.11 42 #C 1 0 0730 061226\n");
+    const QString logged =
+        u"] Term: 1 - Msg: "_s + QChar(2) + u"0730000612260042#C00001000000000"_s + QChar(3);
     QTRY_VERIFY_WITH_TIMEOUT(
         m_workspace.lines(u"Log/RegistroQZ.txt"_s).join(u'\n').contains(logged), 10000);
 }
 
 void TestTerminalLink::unknownBadgeIsAnsweredOnItsTerminal()
 {
-    m_terminals.write("read 127.0.0.12 99 #C\n");
+    m_simulator.send("read 127.0.0.12 99 #C\n");
     QVERIFY(m_terminalLines->waitFor(u"127.0.0.12 display: KBadge Errato"_s));
     QVERIFY(m_terminalLines->waitFor(u"127.0.0.12 <- %E<14>KBadge Errato<255>"_s));
     QTRY_VERIFY(m_workspace.lines(u"Log/RegistroQZ.txt"_s).last().endsWith(u" [3]"_s));

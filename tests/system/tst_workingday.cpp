@@ -1,5 +1,6 @@
 #include "support/freeport.h"
 #include "support/processlines.h"
+#include "support/simulatedterminals.h"
 #include "support/tempworkspace.h"
 #include "support/testdatabase.h"
 
@@ -21,25 +22,18 @@ private Q_SLOTS:
 void TestWorkingDay::dayIsConfirmedAndPosted()
 {
     TempWorkspace workspace;
-    workspace.writeCompleteSettings({{u"1"_s, u"127.0.0.11"_s}, {u"2"_s, u"127.0.0.12"_s}});
+    SimulatedTerminals terminals;
+    QVERIFY(terminals.start(workspace, {u"127.0.0.11=1"_s, u"127.0.0.12=2"_s}));
+    ProcessLines& shown = terminals.output();
+    workspace.writeCompleteSettings(terminals.table());
     workspace.write(u"Set/ParvixIP.set"_s, "2, 1, 1\r\n");
     TestDatabase database(workspace.path());
     QVERIFY2(database.isValid(), qPrintable(database.error()));
-    const QString terminalPort = QString::number(freeLoopbackPort());
-    const QString listenPort = QString::number(freeLoopbackPort());
-
-    QProcess terminals;
-    ProcessLines shown(terminals);
-    terminals.setWorkingDirectory(workspace.path());
-    terminals.start(QString::fromLatin1(PARVIX_TERMSIM),
-                    {u"--port"_s, terminalPort, u"--terminal"_s, u"127.0.0.11=1"_s, u"--terminal"_s,
-                     u"127.0.0.12=2"_s});
-    QVERIFY(shown.waitFor(u"listening on port"_s, 2));
     QProcess server;
     server.setWorkingDirectory(workspace.path());
     server.start(QString::fromLatin1(PARVIX_BINARY),
-                 {u"--headless"_s, u"--time-scale"_s, u"0.01"_s, u"--listen-port"_s, listenPort,
-                  u"--terminal-port"_s, terminalPort});
+                 {u"--headless"_s, u"--time-scale"_s, u"0.01"_s, u"--listen-port"_s,
+                  QString::number(freeLoopbackPort())});
     QVERIFY(shown.waitFor(u"127.0.0.12 <- %XI"_s));
 
     // Terminal 1: badge 0042 works on the new order 24/1/123/1; terminal 2:
@@ -63,7 +57,7 @@ void TestWorkingDay::dayIsConfirmedAndPosted()
          u"127.0.0.12 display: KTessera n. 45|  Esce <-] 17:10"_s},
     };
     for (const auto& [command, answer] : day) {
-        terminals.write(command + '\n');
+        terminals.send(command + '\n');
         QVERIFY2(shown.waitFor(answer), qPrintable(answer));
     }
 
@@ -81,9 +75,7 @@ void TestWorkingDay::dayIsConfirmedAndPosted()
     QCOMPARE(workspace.lines(u"Backup/Backup.txt"_s).size(), 7);
 
     server.terminate();
-    terminals.terminate();
     QVERIFY(server.waitForFinished(10000));
-    QVERIFY(terminals.waitForFinished(10000));
     QCOMPARE(server.exitCode(), 0);
 }
 

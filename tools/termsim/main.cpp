@@ -49,8 +49,9 @@ int main(int argc, char* argv[])
         u"terminal"_s,
         u"A terminal at ADDRESS, with its number (default: its place in the list)."_s,
         u"ADDRESS[=NUMBER]"_s);
-    const QCommandLineOption port(u"port"_s, u"Port the terminals listen on (default 8499)."_s,
-                                  u"N"_s, u"8499"_s);
+    const QCommandLineOption port(
+        u"port"_s, u"Port the terminals listen on (default 8499; 0: a free port each, printed)."_s,
+        u"N"_s, u"8499"_s);
     const QCommandLineOption server(
         u"server"_s, u"Call the server at HOST:PORT when it has no link to a terminal."_s,
         u"HOST:PORT"_s);
@@ -85,7 +86,7 @@ int main(int argc, char* argv[])
     }
     bool portOk = false;
     const uint listenPort = parser.value(port).toUInt(&portOk);
-    if (!portOk || listenPort == 0 || listenPort > 65535)
+    if (!portOk || listenPort > 65535)
         return fail(u"--port needs a port number"_s);
     if (!parser.isSet(terminal))
         return fail(u"give at least one --terminal ADDRESS"_s);

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+class clsSysTray;
+class MessageBoxes;
+class ParvixServer;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class TabTerm;
+struct Switches;
+
+// The operator's window: a view of the server core. Its lists show the core's
+// ports, messages and errors; its check boxes set the core's switches; its
+// buttons run the operator commands. Three seconds after start it hides to
+// the notification area, where there is one.
+class FrmParvix : public QWidget
+{
+    Q_OBJECT
+
+public:
+    FrmParvix(ParvixServer& server, Switches& switches, MessageBoxes& boxes,
+              QWidget* parent = nullptr);
+    ~FrmParvix() override;
+
+    // Hide-to-tray (Command1, and the first tick of Timer2).
+    void hideToTray();
+    // "Apri": the icon goes, the window comes back.
+    void restore();
+    clsSysTray* tray() const { return m_tray; }
+
+Q_SIGNALS:
+    // The window was closed: the program ends.
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    QPushButton* button(const QString& name, const QString& caption, int left, int top, int width,
+                        int height);
+    void place(QWidget* widget, int left, int top, int width, int height);
+    static void append(QListWidget* list, const QString& text);
+    void showAddress(const QStringList& labels);
+    void listenOff();
+    void openEditor();
+
+    ParvixServer& m_server;
+    Switches& m_switches;
+    MessageBoxes& m_boxes;
+    QListWidget* Lst_Port = nullptr;
+    QListWidget* Lst_Msg = nullptr;
+    QListWidget* Lst_Err = nullptr;
+    QList<QLabel*> lblLocalIP;
+    QMenu* mnuMenu = nullptr;
+    QTimer Timer2;
+    clsSysTray* m_tray = nullptr;
+    QPointer<TabTerm> m_editor;
+};
