@@ -58,6 +58,7 @@ bool ParvixServer::start()
     m_addressLabels = m_settings.IPLocale.split(u'.');
     if (m_addressLabels.size() > 4)
         return failStartup(ErrorCatalogue::make(ErrorNumber::ControlArrayElementMissing));
+    Q_EMIT addressLabelsChanged(m_addressLabels);
 
     FaseAvvio = u"ParvixIP.set"_s;
     if (!readCreatingDefault(

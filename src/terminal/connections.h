@@ -28,6 +28,7 @@ public:
     void startFirstReconnect();
     void Timer4Tick();
     void holdReconnection();
+    const QTimer& reconnectionTimer() const { return Timer4; }
     void resumeReconnection();
 
     // A terminal on line: a port entry and a line in the port status file.
