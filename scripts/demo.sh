@@ -24,7 +24,12 @@ cd "$root/demo"
 # The server listens on 8499 on every address, so the terminals listen on 8500.
 server_port=8499
 terminal_port=8500
-(sleep 0.5; exec "$root/build/src/parvix" --headless --show-messages \
+# The operator window where there is a display; its lines on this terminal otherwise.
+mode="--headless"
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+    mode=""
+fi
+(sleep 0.5; exec "$root/build/src/parvix" $mode --show-messages \
     --listen-port "$server_port" --terminal-port "$terminal_port" "$@") &
 server=$!
 trap 'kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true' EXIT

@@ -44,6 +44,10 @@ FrmParvix::FrmParvix(ParvixServer& server, Switches& switches, MessageBoxes& box
     setWindowTitle(server.title());
     setWindowIcon(parvixIcon());
     setFixedSize(11430 / Twips, 6375 / Twips);
+    // The layout is drawn for 8-point captions.
+    QFont small = font();
+    small.setPointSizeF(8.25);
+    setFont(small);
     setAutoFillBackground(true);
     QPalette colours = palette();
     colours.setColor(QPalette::Window, QColor(192, 192, 255));
@@ -82,7 +86,9 @@ void FrmParvix::buildControls()
     QPushButton* aggiorna = button(u"Aggiorna"_s, u"AGGIORNA Porte"_s, 6000, 240, 1215, 495);
     QFont bold = aggiorna->font();
     bold.setBold(true);
-    aggiorna->setFont(bold);
+    QFont narrowBold = bold;
+    narrowBold.setPointSizeF(7);
+    aggiorna->setFont(narrowBold);
 
     auto* caption = new QLabel(u"Local IP address:"_s, this);
     place(caption, 7920, 240, 1575, 255);
