@@ -9,6 +9,7 @@ packages=(
     libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc
     unixodbc odbc-postgresql libsqliteodbc tdsodbc
     postgresql sqlite3 tzdata
+    clang libclang-rt-14-dev
 )
 
 missing=()

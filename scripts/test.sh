@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite with CTest;
-# then builds it again with AddressSanitizer and UndefinedBehaviorSanitizer
-# (build-asan/) and runs it there too, failing on any report.
+# then runs it again built with AddressSanitizer and UndefinedBehaviorSanitizer
+# (build-asan/), with a short run of every fuzz target, failing on any report.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
@@ -9,11 +9,8 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/scripts/build.sh" "$root/build"
 (cd "$root/build" && ctest --output-on-failure --parallel "$(nproc)")
 
-echo "== The same suite with AddressSanitizer and UndefinedBehaviorSanitizer"
-sanitizers="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
-cmake -S "$root" -B "$root/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-    "-DCMAKE_CXX_FLAGS=$sanitizers" "-DCMAKE_EXE_LINKER_FLAGS=$sanitizers" >/dev/null
-cmake --build "$root/build-asan" --parallel "$(nproc)"
+echo "== The same suite with AddressSanitizer and UndefinedBehaviorSanitizer, and the fuzz targets"
+"$root/scripts/sanitized-build.sh"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export LSAN_OPTIONS="suppressions=$root/tests/sanitizers/lsan.supp"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
