@@ -51,6 +51,8 @@ void DatabaseSession::Open_DB()
         db.setConnectOptions(m_target.options);
         if (!db.open())
             error = errorOf(db.lastError());
+        else if (m_target.backend == DatabaseTarget::Backend::SQLite)
+            useWriteAheadLog(db);
     }
     if (!error.isSet())
         return;
@@ -58,6 +60,17 @@ void DatabaseSession::Open_DB()
                 error.description;
     m_registry.BadgeErrato = 1;
     m_log.LogFile(MsgErrore);
+}
+
+// The embedded database: a write-ahead log, whose commits do not wait on the
+// disk. A transit committed is then recorded as posted right after, with no
+// flush in between that a crash could fall into; a crash of the process loses
+// nothing committed.
+void DatabaseSession::useWriteAheadLog(QSqlDatabase& db)
+{
+    QSqlQuery pragma(db);
+    pragma.exec(u"PRAGMA journal_mode=WAL"_s);
+    pragma.exec(u"PRAGMA synchronous=NORMAL"_s);
 }
 
 void DatabaseSession::Close_DB()
@@ -76,6 +89,29 @@ void DatabaseSession::begin()
 {
     if (isOpen())
         database().transaction();
+}
+
+namespace {
+constexpr qint64 LinesPerToken = 1000000;
+}
+
+void DatabaseSession::markPosted(int token, qint64 line)
+{
+    if (m_target.backend != DatabaseTarget::Backend::SQLite || !isOpen() || token <= 0)
+        return;
+    QSqlQuery(database())
+        .exec(u"PRAGMA user_version = "_s + QString::number(token * LinesPerToken + line));
+}
+
+qint64 DatabaseSession::postedMark(int token)
+{
+    if (m_target.backend != DatabaseTarget::Backend::SQLite || !isOpen() || token <= 0)
+        return -1;
+    QSqlQuery query(database());
+    if (!query.exec(u"PRAGMA user_version"_s) || !query.next())
+        return -1;
+    const qint64 mark = query.value(0).toLongLong();
+    return mark / LinesPerToken == token ? mark % LinesPerToken : -1;
 }
 
 void DatabaseSession::commit()

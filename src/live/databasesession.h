@@ -26,8 +26,14 @@ public:
     // A transaction around one transit of a download pass; a failed commit is logged.
     void begin();
     void commit();
+    // In the embedded SQLite database, the line of a download pass that the
+    // transaction under way posts is recorded in the database header, so it
+    // commits with it; -1 elsewhere or when it cannot be read.
+    void markPosted(int token, qint64 line);
+    qint64 postedMark(int token);
 
     bool isOpen() const;
+    bool isEmbedded() const { return m_target.backend == DatabaseTarget::Backend::SQLite; }
     QSqlDatabase database() const;
     const Dialect& dialect() const { return m_dialect; }
 
@@ -39,6 +45,8 @@ public:
     static Error errorOf(const QSqlError& error);
 
 private:
+    static void useWriteAheadLog(QSqlDatabase& db);
+
     ActivityLog& m_log;
     TerminalRegistry& m_registry;
     DatabaseTarget m_target;

@@ -6,6 +6,7 @@
 #include "app/settingsreader.h"
 #include "posting/transitrecord.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -92,8 +93,10 @@ bool CollectedTransits::startPosting(Error& error) const
     QByteArray bytes;
     for (const CollectedTransit& transit : lines)
         bytes += transit.line();
+    const int token = 1 + int(QDateTime::currentMSecsSinceEpoch() % 2000);
     if (!RecordWriter::replaceFile(path(Sorted), bytes, error) ||
-        !RecordWriter::replaceFile(path(Progress), "0\r\n", error))
+        !RecordWriter::replaceFile(path(Progress), "0 " + QByteArray::number(token) + "\r\n",
+                                   error))
         return false;
     QFile::resize(path(Collected), 0);
     return true;
@@ -107,19 +110,30 @@ bool CollectedTransits::postingPending() const
 qint64 CollectedTransits::progress() const
 {
     QFile file(path(Progress));
-    return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().toLongLong() : 0;
+    return file.open(QIODevice::ReadOnly)
+               ? file.readAll().simplified().split(' ').value(0).toLongLong()
+               : 0;
+}
+
+int CollectedTransits::token() const
+{
+    QFile file(path(Progress));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().simplified().split(' ').value(1).toInt()
+                                          : 0;
 }
 
 void CollectedTransits::setProgress(qint64 posted)
 {
     if (!m_progress) {
+        m_token = token();
         m_progress = std::make_unique<QFile>(path(Progress));
         if (!m_progress->open(QIODevice::ReadWrite | QIODevice::Unbuffered))
             return m_progress.reset();
     }
     // Fixed width, so each record overwrites the previous one whole.
     m_progress->seek(0);
-    m_progress->write(QByteArray::number(posted).rightJustified(19, ' ') + "\r\n");
+    m_progress->write(QByteArray::number(posted).rightJustified(19, ' ') + ' ' +
+                      QByteArray::number(m_token).rightJustified(4, ' ') + "\r\n");
 }
 
 void CollectedTransits::finishPosting()

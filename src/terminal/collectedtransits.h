@@ -41,6 +41,8 @@ public:
     bool startPosting(Error& error) const;
     bool postingPending() const;
     qint64 progress() const;
+    // A number that tells this pass from earlier ones (1 to 2000).
+    int token() const;
     // Kept open while a pass is posted: recording a posted line is one write,
     // so a crash right after a line's commit almost never misses its record.
     void setProgress(qint64 posted);
@@ -56,4 +58,5 @@ public:
 private:
     QString m_folder;
     std::unique_ptr<QFile> m_progress;
+    int m_token = 0;
 };

@@ -244,6 +244,16 @@ void DownloadCycle::beginPosting()
         return resumeScheduler();
     }
     m_posted = qMin(m_files.progress(), m_toPost.size());
+    // The line in flight at a crash may have committed after its progress
+    // record was due: the database says so where it can.
+    m_token = m_files.token();
+    DatabaseSession& session = m_server.session();
+    if (session.isEmbedded() && m_posted < m_toPost.size()) {
+        session.Open_DB();
+        if (session.postedMark(m_token) == m_posted + 1)
+            ++m_posted;
+        session.Close_DB();
+    }
     m_posting = true;
     postSlice();
 }
@@ -283,6 +293,7 @@ void DownloadCycle::postLine(const CollectedTransit& line, qint64 number)
     m_server.check().Controlla(read, context);
     if (registry.BadgeErrato == 0)
         m_server.posting().CalcolaMov(read, context);
+    session.markPosted(m_token, number);
     session.commit();
     m_files.setProgress(number);
     session.Close_DB();

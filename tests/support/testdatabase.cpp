@@ -89,6 +89,13 @@ QString TestDatabase::connectionString() const
     return u"Provider=SQLite;Data Source=parvix.db"_s;
 }
 
+bool TestDatabase::reconnect()
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    db.close();
+    return db.open();
+}
+
 bool TestDatabase::exec(const QString& statement, const QVariantList& values)
 {
     QSqlQuery query(QSqlDatabase::database(m_connection));

@@ -25,6 +25,8 @@ public:
     // What Set/Connection.set holds for the server to reach this database.
     QString connectionString() const;
 
+    // After the server was stopped under it.
+    bool reconnect();
     bool exec(const QString& statement, const QVariantList& values = {});
     QVariant scalar(const QString& statement, const QVariantList& values = {});
     // A date as this database stores it; a time of day of the work sheets
