@@ -23,6 +23,7 @@ const QString Sorted = u"ScaricoOK.txt"_s;
 const QString Progress = u"ScaricoOK.pos"_s;
 const QString Previous = u"ScaricoOK_OLD.txt"_s;
 const QString Rejected = u"ScaricoScartati.txt"_s;
+const QString AwaitingDeletion = u"ScaricoInCancellazione.txt"_s;
 
 // Minutes since 1 January 1900 of the record's date and time.
 qint64 momentOf(const QString& record)
@@ -68,6 +69,33 @@ bool CollectedTransits::append(const QList<CollectedTransit>& listing, Error& er
         return false;
     }
     return true;
+}
+
+bool CollectedTransits::awaitDeletion(const QList<CollectedTransit>& listing, Error& error) const
+{
+    QByteArray bytes;
+    for (const CollectedTransit& transit : listing)
+        bytes += transit.line();
+    return RecordWriter::replaceFile(path(AwaitingDeletion), bytes, error);
+}
+
+qsizetype CollectedTransits::alreadyCollected(const QList<CollectedTransit>& listing) const
+{
+    QList<CollectedTransit> awaiting;
+    Error ignored;
+    if (!QFileInfo::exists(path(AwaitingDeletion)) || !read(AwaitingDeletion, awaiting, ignored) ||
+        awaiting.isEmpty() || awaiting.size() > listing.size())
+        return 0;
+    for (qsizetype i = 0; i < awaiting.size(); ++i) {
+        if (awaiting[i].IPTer != listing[i].IPTer || awaiting[i].record != listing[i].record)
+            return 0;
+    }
+    return awaiting.size();
+}
+
+void CollectedTransits::clearAwaitingDeletion() const
+{
+    QFile::remove(path(AwaitingDeletion));
 }
 
 bool CollectedTransits::read(const QString& name, QList<CollectedTransit>& lines,

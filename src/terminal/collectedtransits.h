@@ -25,6 +25,8 @@ struct CollectedTransit
 //   ScaricoOK.pos      how many lines of ScaricoOK.txt are posted
 //   ScaricoOK_OLD.txt  the last pass posted
 //   ScaricoScartati.txt records a listing carried that cannot be posted
+//   ScaricoInCancellazione.txt the last listing stored whose deletion the
+//                      terminal has not confirmed yet
 class CollectedTransits
 {
 public:
@@ -35,6 +37,14 @@ public:
     // Appends a completed listing and forces it to disk.
     bool append(const QList<CollectedTransit>& listing, Error& error) const;
     bool read(const QString& name, QList<CollectedTransit>& lines, Error& error) const;
+
+    // A terminal keeps its file until it confirms the deletion; a stop in
+    // between would have the next pass collect the same records again. The
+    // listing awaiting that confirmation is kept, and a new listing of the
+    // same terminal that begins with exactly those records skips them.
+    bool awaitDeletion(const QList<CollectedTransit>& listing, Error& error) const;
+    qsizetype alreadyCollected(const QList<CollectedTransit>& listing) const;
+    void clearAwaitingDeletion() const;
 
     // Scarico.txt sorted into ScaricoOK.txt with progress 0, then Scarico.txt
     // emptied: from here on the pass is posted from ScaricoOK.txt alone.

@@ -153,6 +153,7 @@ void DownloadCycle::transferMessage(const ReceivedMessage& message)
     } else if (m.startsWith(EndOfTransmission)) {
         endOfListing(n, message.IPTer, m);
     } else if (Basic::Left(trimmed, 3) == u"DEL"_s) {
+        m_files.clearAwaitingDeletion();
         m_server.commands().Sblocca(n, message.IPTer);
     } else if (Basic::Left(trimmed, 7) == u"OFFLINE"_s) {
         if (registry.RecordRicevuti == registry.RecordAttesi) {
@@ -176,7 +177,7 @@ void DownloadCycle::endOfListing(qint16 n, const QString& address, const QString
                 .arg(n)
                 .arg(registry.RecordAttesi)
                 .arg(registry.RecordRicevuti));
-    } else if (!m_files.append(m_listing, error)) {
+    } else if (!storeListing(n, error)) {
         m_server.log().LogFile(
             u"Scarico terminale %1: Errore #%2 verificato: %3: il file resta sul terminale"_s.arg(n)
                 .arg(error.number)
@@ -188,6 +189,30 @@ void DownloadCycle::endOfListing(qint16 n, const QString& address, const QString
     }
     m_listing.clear();
     m_server.commands().Sblocca(n, address);
+}
+
+bool DownloadCycle::storeListing(qint16 n, Error& error)
+{
+    const qsizetype known = m_files.alreadyCollected(m_listing);
+    if (known > 0)
+        m_server.log().LogFile(
+            u"Scarico terminale %1: %2 record già raccolti prima di un'interruzione: non raccolti di nuovo"_s
+                .arg(n)
+                .arg(known));
+    if (!m_files.append(m_listing.mid(known), error))
+        return false;
+    // Without the record a stop before the deletion could collect these
+    // records twice; the terminal still deletes its file, as before.
+    Error unrecorded;
+    if (!m_files.awaitDeletion(m_listing, unrecorded)) {
+        m_files.clearAwaitingDeletion();
+        m_server.log().LogFile(
+            u"Scarico terminale %1: Errore #%2 verificato: %3: ScaricoInCancellazione.txt non scritto"_s
+                .arg(n)
+                .arg(unrecorded.number)
+                .arg(unrecorded.description));
+    }
+    return true;
 }
 
 void DownloadCycle::abortTransfer(const QString& reason)

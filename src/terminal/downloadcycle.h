@@ -44,6 +44,8 @@ Q_SIGNALS:
 private:
     void beginTransfer(qint16 number, const QString& address);
     void endOfListing(qint16 number, const QString& address, const QString& m);
+    // Scarico.txt gets the records of the listing not collected already.
+    bool storeListing(qint16 number, Error& error);
     void abortTransfer(const QString& reason);
     void finishTransfer();
     void endPass();

@@ -4,15 +4,16 @@
 #include "support/simulatedterminals.h"
 #include "support/tempworkspace.h"
 #include "support/testdatabase.h"
+#include "support/testparameters.h"
 
 #include <QProcess>
 #include <QtTest>
 
+#include <QRandomGenerator>
+
 #include <csignal>
 
 using namespace Qt::StringLiterals;
-
-namespace {} // namespace
 
 // Three simulated terminals with stored transits over three days, on
 // addresses of different widths; the real server collects and posts them.
@@ -27,13 +28,20 @@ private Q_SLOTS:
     void killedBeforePostingIsFinishedAtRestart();
     void killedWhilePostingPostsEachTransitOnce_data();
     void killedWhilePostingPostsEachTransitOnce();
+    void killedAtRandomPointsPostsEachTransitOnce();
+    void failedTransferIsListedAgainAndPostedOnce_data();
+    void failedTransferIsListedAgainAndPostedOnce();
 
 private:
     // Starts simulated terminals with stored transits and names them in the table.
     void startTerminals(const QStringList& terminals, SimulatedTerminals& simulator,
-                        int perTerminal);
+                        int perTerminal, const QStringList& faults = {});
     void startServer();
     bool passDone(int transits);
+    // Every terminal's file collected and every collected transit posted,
+    // however many passes it took.
+    bool allPosted();
+    void killServer();
     QStringList storedRecords() const;
     // A simulated terminal's transit file: one record a line.
     QStringList transitFile(const QString& address) const;
@@ -69,9 +77,9 @@ void TestDownload::cleanup()
 }
 
 void TestDownload::startTerminals(const QStringList& terminals, SimulatedTerminals& simulator,
-                                  int perTerminal)
+                                  int perTerminal, const QStringList& faults)
 {
-    QVERIFY(simulator.start(*m_workspace, terminals));
+    QVERIFY(simulator.start(*m_workspace, terminals, faults));
     QByteArray script;
     for (const QString& terminal : terminals)
         script += "generate " + terminal.section(u'=', 1).toLatin1() + ' ' +
@@ -97,6 +105,18 @@ bool TestDownload::passDone(int transits)
 {
     return m_workspace->lines(u"ScaricoOK_OLD.txt"_s).size() == transits &&
            !m_workspace->exists(u"ScaricoOK.pos"_s);
+}
+
+bool TestDownload::allPosted()
+{
+    return storedRecords().isEmpty() && m_workspace->read(u"Scarico.txt"_s).isEmpty() &&
+           !m_workspace->exists(u"ScaricoOK.pos"_s);
+}
+
+void TestDownload::killServer()
+{
+    ::kill(static_cast<pid_t>(m_server.processId()), SIGKILL);
+    QVERIFY(m_server.waitForFinished(5000));
 }
 
 QStringList TestDownload::storedRecords() const
@@ -163,8 +183,7 @@ void TestDownload::killedBeforePostingIsFinishedAtRestart()
     m_firstTerminal->process().kill();
     QTRY_VERIFY_WITH_TIMEOUT(storedRecords().isEmpty(), 60000);
     QTRY_COMPARE_WITH_TIMEOUT(m_workspace->lines(u"Scarico.txt"_s).size(), 150, 10000);
-    ::kill(static_cast<pid_t>(m_server.processId()), SIGKILL);
-    QVERIFY(m_server.waitForFinished(5000));
+    killServer();
     QCOMPARE(m_database->rows(u"SELECT COUNT(*) FROM Presenze"_s), QStringList{u"0"_s});
 
     startServer();
@@ -190,14 +209,79 @@ void TestDownload::killedWhilePostingPostsEachTransitOnce()
         return m_workspace->read(u"ScaricoOK.pos"_s).simplified().split(' ').value(0).toInt();
     };
     QTRY_VERIFY_WITH_TIMEOUT(progress() > killAfter, 120000);
-    ::kill(static_cast<pid_t>(m_server.processId()), SIGKILL);
-    QVERIFY(m_server.waitForFinished(5000));
+    killServer();
     const int postedBeforeKill = progress();
     QVERIFY2(postedBeforeKill < 1200, "the kill came after the posting");
 
     startServer();
     QTRY_VERIFY_WITH_TIMEOUT(passDone(1200), 120000);
     compareDatabase(expected);
+}
+
+// Kills at random moments from start-up on: while listing, between a
+// listing and the terminal's deletion, while ordering or posting. The seed
+// and the number of kills come from PARVIX_KILL_SEED and PARVIX_KILLS. One
+// terminal, so the whole file is always posted in one pass, in time order,
+// as the expectation assumes.
+void TestDownload::killedAtRandomPointsPostsEachTransitOnce()
+{
+    const quint32 seed = testParameter("PARVIX_KILL_SEED", QRandomGenerator::global()->generate());
+    const quint32 kills = testParameter("PARVIX_KILLS", 4);
+    QRandomGenerator random(seed);
+    startTerminals({u"127.0.0.105=15"_s}, *m_terminals, 800);
+    const Expectation expected = Expectation::of(storedRecords());
+    QStringList points;
+    for (quint32 kill = 0; kill < kills && !allPosted(); ++kill) {
+        startServer();
+        const int afterMs = random.bounded(20, 1500);
+        QTest::qWait(afterMs);
+        killServer();
+        const QString posted = m_workspace->exists(u"ScaricoOK.pos"_s)
+                                   ? QString::fromLatin1(m_workspace->read(u"ScaricoOK.pos"_s))
+                                         .simplified()
+                                         .section(u' ', 0, 0)
+                                   : u"none pending"_s;
+        points += u"%1 ms (stored %2, collected %3, posted %4)"_s.arg(afterMs)
+                      .arg(storedRecords().size())
+                      .arg(m_workspace->lines(u"Scarico.txt"_s).size())
+                      .arg(posted);
+    }
+    qInfo().noquote() << "figures: SIGKILL during a pass of 800 stored transits, seed" << seed
+                      << "- killed after" << points.join(u"; "_s);
+    startServer();
+    QTRY_VERIFY_WITH_TIMEOUT(allPosted(), 120000);
+    compareDatabase(expected);
+}
+
+void TestDownload::failedTransferIsListedAgainAndPostedOnce_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("link dropped mid-listing")
+        << u"--drop-mid-listing"_s << u"collegamento caduto"_s;
+    QTest::newRow("terminal silent")
+        << u"--silent-after-considle"_s << u"nessuna risposta entro il tempo limite"_s;
+}
+
+// The terminal fails its first transfer, then behaves. (A dropped link is
+// back at the next connection pass, so with several terminals their files
+// would be posted in different passes.)
+void TestDownload::failedTransferIsListedAgainAndPostedOnce()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, logged);
+    startTerminals({u"127.0.0.105=15"_s}, *m_terminals, 300, {fault});
+    const Expectation expected = Expectation::of(storedRecords());
+    startServer();
+    QTRY_VERIFY_WITH_TIMEOUT(allPosted(), 120000);
+    compareDatabase(expected);
+    const QStringList aborted =
+        m_workspace->lines(u"Log/RegistroQZ.txt"_s).filter(u"elenco scartato"_s);
+    QCOMPARE(aborted.size(), 1);
+    QCOMPARE(aborted.filter(logged).size(), 1);
+    qInfo().noquote() << "figures:" << fault << "- listing discarded once, then"
+                      << m_workspace->lines(u"ScaricoOK_OLD.txt"_s).size()
+                      << "transits listed again and posted once";
 }
 
 QTEST_GUILESS_MAIN(TestDownload)

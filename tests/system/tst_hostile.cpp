@@ -157,7 +157,8 @@ void TestHostile::realTerminalIsServedThroughout()
     strangers.clear();
     flood.clear();
     QTRY_VERIFY_WITH_TIMEOUT(openDescriptors(server.processId()) <= descriptorsBefore + 5, 20000);
-    qInfo("hostile inputs: 300 strangers, 500 connections from one address, 10 MB without LF, "
+    qInfo("figures: hostile inputs: 300 strangers, 500 connections from one address, 10 MB without "
+          "LF, "
           "3 hostile records, 1 slow peer; reads confirmed: %d of %d",
           round, round);
 

@@ -17,6 +17,7 @@ class TestWorkingDay : public QObject
 
 private Q_SLOTS:
     void dayIsConfirmedAndPosted();
+    void lostFoldersLeaveTheServerServing();
 };
 
 void TestWorkingDay::dayIsConfirmedAndPosted()
@@ -73,6 +74,49 @@ void TestWorkingDay::dayIsConfirmedAndPosted()
     QCOMPARE(database.rows(u"SELECT Finito, CodBarre FROM Ordini WHERE Numero = 123"_s),
              QStringList{u"1|*241001231*"_s});
     QCOMPARE(workspace.lines(u"Backup/Backup.txt"_s).size(), 7);
+
+    server.terminate();
+    QVERIFY(server.waitForFinished(10000));
+    QCOMPARE(server.exitCode(), 0);
+}
+
+// The journal's folder and the log folder vanish under the running server.
+void TestWorkingDay::lostFoldersLeaveTheServerServing()
+{
+    TempWorkspace workspace;
+    SimulatedTerminals terminals;
+    QVERIFY(terminals.start(workspace, {u"127.0.0.11=1"_s}));
+    ProcessLines& shown = terminals.output();
+    workspace.writeCompleteSettings(terminals.table());
+    TestDatabase database(workspace.path());
+    QVERIFY2(database.isValid(), qPrintable(database.error()));
+    QProcess server;
+    server.setWorkingDirectory(workspace.path());
+    server.start(QString::fromLatin1(PARVIX_BINARY),
+                 {u"--headless"_s, u"--time-scale"_s, u"0.01"_s, u"--listen-port"_s,
+                  QString::number(freeLoopbackPort())});
+    QVERIFY(shown.waitFor(u"127.0.0.11 <- %XI"_s));
+    const auto read = [&](const QByteArray& hhmm, const QString& answer) {
+        const QString line = u"127.0.0.11 display: "_s + answer;
+        const qsizetype before = shown.count(line);
+        terminals.send("read 1 0045 #C 1 0 " + hhmm + " 061226\n");
+        return shown.waitFor(line, before + 1);
+    };
+
+    // Without the journal's folder the posting fails by its own error path:
+    // what reached the database stays, the terminal is told.
+    workspace.remove(u"Backup"_s);
+    QVERIFY(read("0800", u"KBadge Errato"_s));
+    QVERIFY(workspace.lines(u"Log/RegistroQZ.txt"_s).filter(u"Errore #76"_s).size() == 1);
+    // Without the log folder the lines are lost, the reads are still served.
+    workspace.remove(u"Log"_s);
+    workspace.write(u"Log"_s, "a file where the folder was");
+    QVERIFY(read("0900", u"KBadge Errato"_s));
+    QDir(workspace.path()).mkpath(u"Backup"_s);
+    QVERIFY(read("1000", u"KTessera n. 45| Entra ->] 10:00"_s));
+    QCOMPARE(workspace.lines(u"Backup/Backup.txt"_s).size(), 1);
+    QCOMPARE(database.rows(u"SELECT Ora FROM Presenze ORDER BY Progr"_s),
+             (QStringList{u"8"_s, u"9"_s, u"10"_s}));
 
     server.terminate();
     QVERIFY(server.waitForFinished(10000));

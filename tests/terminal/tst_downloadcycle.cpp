@@ -34,6 +34,7 @@ private Q_SLOTS:
     void duplicateEntryEndsThePass();
     void failedListingsLeaveNothingBehind_data();
     void failedListingsLeaveNothingBehind();
+    void listingNotConfirmedDeletedIsNotCollectedTwice();
     void unpostableRecordsAreSetAside();
     void liveReadsDuringTransfer();
     void ordersByTimeWhateverTheLineWidths();
@@ -233,6 +234,39 @@ void TestDownloadCycle::failedListingsLeaveNothingBehind()
     if (!logged.isEmpty())
         QVERIFY2(m_fixture->logLines().filter(logged).size() == 1,
                  qPrintable(m_fixture->logLines().join(u'\n')));
+}
+
+void TestDownloadCycle::listingNotConfirmedDeletedIsNotCollectedTwice()
+{
+    startWithPorts({1});
+    DownloadCycle& cycle = m_fixture->server->download();
+    QSignalSpy posted(&cycle, &DownloadCycle::passPosted);
+    const QStringList stored{record(u"0800"_s, u"051226"_s), record(u"0900"_s, u"051226"_s)};
+    cycle.Timer3Tick();
+    say(1, HasFile);
+    say(1, u"CONSIDLE"_s);
+    for (const QString& r : stored)
+        say(1, r);
+    say(1, QChar(4) + u"2"_s);
+    QTRY_COMPARE(sent(1).last(), u"DEL PASSAGGI"_s);
+    // The link drops before the terminal confirms: its file may still be there.
+    m_fixture->control.raiseStateChange(0, u"127.0.0.11"_s, 1);
+    cycle.Timer3Tick();
+    say(1, NoFile);
+    QTRY_COMPARE(posted.size(), 1);
+
+    // The next pass lists the same records and one more: only that one is new.
+    QTRY_VERIFY(cycle.scheduler().isActive());
+    cycle.Timer3Tick();
+    transfer(1, stored + QStringList{record(u"1000"_s, u"051226"_s)});
+    QCOMPARE(scarico().size(), 1);
+    QCOMPARE(m_fixture->logLines().filter(u"2 record già raccolti"_s).size(), 1);
+    QVERIFY(!m_fixture->workspace.exists(u"ScaricoInCancellazione.txt"_s));
+    cycle.Timer3Tick();
+    say(1, NoFile);
+    QTRY_COMPARE(posted.size(), 2);
+    QCOMPARE(m_database->rows(u"SELECT Ora FROM Presenze ORDER BY Progr"_s),
+             (QStringList{u"8"_s, u"9"_s, u"10"_s}));
 }
 
 void TestDownloadCycle::unpostableRecordsAreSetAside()

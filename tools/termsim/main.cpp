@@ -62,10 +62,11 @@ int main(int argc, char* argv[])
                                     u"FILE"_s);
     const QCommandLineOption wrongCount(u"wrong-count"_s,
                                         u"Add N to the count at the end of a listing."_s, u"N"_s);
-    const QCommandLineOption silent(u"silent-after-considle"_s,
-                                    u"Answer nothing from \"CONSIDLE\" on."_s);
+    const QCommandLineOption silent(
+        u"silent-after-considle"_s,
+        u"On the first transfer, answer nothing from \"CONSIDLE\" to \"OFFLINE\"."_s);
     const QCommandLineOption drop(u"drop-mid-listing"_s,
-                                  u"Drop the link halfway through a listing."_s);
+                                  u"Drop the link halfway through the first listing."_s);
     const QCommandLineOption refuse(u"refuse-listing"_s,
                                     u"Answer \"TYPE PASSAGGI ?*\" to every listing."_s);
     parser.addOptions({terminal, port, server, files, script, wrongCount, silent, drop, refuse});

@@ -170,14 +170,16 @@ void SimulatedTerminal::onReadyRead()
 
 void SimulatedTerminal::answer(const QString& message)
 {
-    if (m_silent)
+    if (m_silent) {
+        m_silent = message != u"OFFLINE"_s;
         return;
+    }
     if (message == u"DIR PASSAGGI"_s) {
         const qint64 size = QFile(m_transitFile).size();
         write(size > 0 ? u"DIR PASSAGGI %1"_s.arg(size) : u"DIR PASSAGGI ?*"_s);
     } else if (message == u"CONSIDLE"_s) {
         m_locked = true;
-        if (m_faults.silentAfterLock)
+        if (std::exchange(m_faults.silentAfterLock, false))
             m_silent = true;
         else
             write(u"CONSIDLE"_s);
@@ -201,6 +203,7 @@ void SimulatedTerminal::list()
     }
     for (qsizetype i = 0; i < records.size(); ++i) {
         if (m_faults.dropMidListing && i == records.size() / 2) {
+            m_faults.dropMidListing = false;
             print(u"dropping the link mid-listing"_s);
             m_link->abort();
             return;

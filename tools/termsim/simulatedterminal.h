@@ -23,8 +23,9 @@ public:
     // Faults to put on for tests.
     struct Faults
     {
-        int countOffset = 0;          // added to the count at the end of a listing
-        bool silentAfterLock = false; // no reply from "CONSIDLE" on
+        int countOffset = 0; // added to the count at the end of a listing
+        // These two strike each terminal's first transfer only.
+        bool silentAfterLock = false; // no reply from "CONSIDLE" to "OFFLINE"
         bool dropMidListing = false;  // the link drops halfway through a listing
         bool refuseListing = false;   // "TYPE PASSAGGI ?*"
     };
