@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QMap>
+#include <QSqlDatabase>
 #include <QUrl>
 
 using namespace Qt::StringLiterals;
@@ -160,4 +161,16 @@ DatabaseTarget DatabaseTarget::fromConnectionString(const QString& text,
                              : u"Provider non supportato: "_s + pairs.value(u"provider"_s);
     }
     return target;
+}
+
+QSqlDatabase DatabaseTarget::addDatabase(const QString& connectionName) const
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(driver, connectionName);
+    db.setDatabaseName(databaseName);
+    db.setHostName(host);
+    db.setPort(port);
+    db.setUserName(user);
+    db.setPassword(password);
+    db.setConnectOptions(options);
+    return db;
 }

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QSqlDatabase;
+
 // What a site's connection string (Set/Connection.set) means to Qt's SQL
 // drivers. The forms the installation already uses keep working:
 //   Provider=SQLite;Data Source=FILE                     embedded SQLite file
@@ -40,4 +42,7 @@ struct DatabaseTarget
     // `workingDirectory` anchors a relative SQLite file.
     static DatabaseTarget fromConnectionString(const QString& text,
                                                const QString& workingDirectory);
+
+    // A connection of this target under `connectionName`, set up, not opened.
+    QSqlDatabase addDatabase(const QString& connectionName) const;
 };

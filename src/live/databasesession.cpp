@@ -42,13 +42,7 @@ void DatabaseSession::Open_DB()
                       ErrorCatalogue::description(ErrorNumber::ProviderNotFound) + u": "_s +
                           m_target.driver};
     } else {
-        QSqlDatabase db = QSqlDatabase::addDatabase(m_target.driver, ConnectionName);
-        db.setDatabaseName(m_target.databaseName);
-        db.setHostName(m_target.host);
-        db.setPort(m_target.port);
-        db.setUserName(m_target.user);
-        db.setPassword(m_target.password);
-        db.setConnectOptions(m_target.options);
+        QSqlDatabase db = m_target.addDatabase(ConnectionName);
         if (!db.open())
             error = errorOf(db.lastError());
         else if (m_target.backend == DatabaseTarget::Backend::SQLite)
@@ -141,6 +135,8 @@ bool DatabaseSession::run(QSqlQuery& query, const QString& statement, const QVar
         error = ErrorCatalogue::make(ErrorNumber::ObjectClosed);
         return false;
     }
+    if (m_observer)
+        m_observer(statement, values);
     query = QSqlQuery(database());
     query.setForwardOnly(true);
     if (!query.prepare(statement)) {

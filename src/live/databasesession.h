@@ -6,6 +6,8 @@
 
 #include <QSqlDatabase>
 
+#include <functional>
+
 class ActivityLog;
 class QSqlError;
 class QSqlQuery;
@@ -44,12 +46,20 @@ public:
 
     static Error errorOf(const QSqlError& error);
 
-private:
+    // Sees every statement run() is given, with its values (the benchmarks
+    // replay them against the bare database).
+    using StatementObserver = std::function<void(const QString&, const QVariantList&)>;
+    void observeStatements(StatementObserver observer) { m_observer = std::move(observer); }
+
+    // The embedded database's settings, on every connection to it.
     static void useWriteAheadLog(QSqlDatabase& db);
+
+private:
 
     ActivityLog& m_log;
     TerminalRegistry& m_registry;
     DatabaseTarget m_target;
     Dialect m_dialect;
     QString MsgErrore;
+    StatementObserver m_observer;
 };
