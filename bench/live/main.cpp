@@ -116,14 +116,15 @@ bool run(const QString& backend, int count, const Options& options)
                 "as fast as answered:", closedTotal, closedConfirmed, closedRefused, closedSeconds,
                 throughput);
     printLatencies("latency as fast as answered:", closedLatencies);
-    std::printf("    %-28s %.0f transits/s; live/bare %.2f\n", "bare, same transits:",
-                bare.perSecond(), throughput / bare.perSecond());
+    std::printf("    %-28s %.0f transits/s; live/bare %.2f\n",
+                "bare, same transits:", bare.perSecond(), throughput / bare.perSecond());
     printLatencies(qPrintable(u"latency at %1/s per terminal:"_s.arg(options.perSecond)),
                    terminals.latenciesMs());
     std::printf("    %-28s %d confirmed, %d refused\n", "fixed rate:", terminals.confirmed(),
                 terminals.refused());
-    std::printf("    %-28s %s idle, %s peak\n", "server memory:",
-                qPrintable(Figures::megabytes(idleKb)), qPrintable(Figures::megabytes(peakKb)));
+    std::printf("    %-28s %s idle, %s peak\n",
+                "server memory:", qPrintable(Figures::megabytes(idleKb)),
+                qPrintable(Figures::megabytes(peakKb)));
     return true;
 }
 

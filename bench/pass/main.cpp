@@ -61,8 +61,8 @@ int main(int argc, char* argv[])
         u"N"_s, u"5527"_s);
     const QCommandLineOption terminalsOption(
         u"terminals"_s, u"Terminals holding transits (default 19, at most 19)."_s, u"N"_s, u"19"_s);
-    const QCommandLineOption backendOption(u"backend"_s, u"sqlite or postgresql (default sqlite)."_s,
-                                           u"NAME"_s, u"sqlite"_s);
+    const QCommandLineOption backendOption(
+        u"backend"_s, u"sqlite or postgresql (default sqlite)."_s, u"NAME"_s, u"sqlite"_s);
     parser.addOptions({perTerminalOption, terminalsOption, backendOption});
     parser.process(app);
     const int perTerminal = parser.value(perTerminalOption).toInt();
@@ -115,8 +115,8 @@ int main(int argc, char* argv[])
     for (const QString& name : storedFiles())
         for (const QByteArray& line : workspace.files().read(name).split('\n'))
             if (!line.isEmpty())
-                sample.append({1, u"127.0.0.11"_s,
-                               QChar(2) + QString::fromLatin1(line) + QChar(3)});
+                sample.append(
+                    {1, u"127.0.0.11"_s, QChar(2) + QString::fromLatin1(line) + QChar(3)});
     CollectedTransits::sortChronologically(sample);
     QStringList sampleRecords;
     for (qsizetype i = 0; i < qMin<qsizetype>(5000, sample.size()); ++i)

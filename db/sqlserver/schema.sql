@@ -71,3 +71,9 @@ CREATE TABLE RigheOrdini (
     Testo3 varchar(80),
     Testo4 varchar(80)
 );
+
+-- Every transit counts the employee's attendance of the day and looks for
+-- the employee's open work sheet of the day: without these each transit
+-- reads the whole table.
+CREATE INDEX Presenze_Dipendente_DataComp ON Presenze (Dipendente, DataComp);
+CREATE INDEX SchedeLav_Dipendente_Data ON SchedeLav (Dipendente, Data);

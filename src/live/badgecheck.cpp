@@ -35,7 +35,7 @@ void BadgeCheck::Controlla(const TransitRead& read, TransitContext& context)
     context.NumTessera = static_cast<qint16>(Basic::Val(Basic::Mid(read.RecordTransito, 14, 4)));
 
     Error error;
-    QSqlQuery employee;
+    SessionQuery employee;
     if (!m_server.session().run(employee,
                                 u"SELECT NumOrdine, Collaudo from Dipendenti Where NumBadge = ?"_s,
                                 {int(context.NumTessera)}, error))
@@ -84,7 +84,7 @@ bool BadgeCheck::checkOrder(const TransitRead& read, TransitContext& context, Er
 
     ActivityLog& log = m_server.log();
     log.SpY(201);
-    QSqlQuery order;
+    SessionQuery order;
     if (!m_server.session().run(
             order,
             u"Select * From Ordini Where Anno = ? And Numero = ? And "

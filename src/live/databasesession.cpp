@@ -4,8 +4,12 @@
 #include "app/errorcatalogue.h"
 #include "terminal/terminalregistry.h"
 
+#include <QFile>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
+
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -22,11 +26,12 @@ DatabaseSession::DatabaseSession(ActivityLog& log, TerminalRegistry& registry)
 
 DatabaseSession::~DatabaseSession()
 {
-    QSqlDatabase::removeDatabase(ConnectionName);
+    closeConnection();
 }
 
 void DatabaseSession::configure(const QString& StringaConn, const QString& workingDirectory)
 {
+    closeConnection();
     m_target = DatabaseTarget::fromConnectionString(StringaConn, workingDirectory);
     m_dialect = Dialect(m_target);
 }
@@ -34,6 +39,9 @@ void DatabaseSession::configure(const QString& StringaConn, const QString& worki
 void DatabaseSession::Open_DB()
 {
     m_log.SpY(401);
+    if (connectionReusable())
+        return;
+    closeConnection();
     Error error;
     if (m_target.backend == DatabaseTarget::Backend::Unknown) {
         error = Error{ErrorNumber::ProviderNotFound, m_target.problem};
@@ -47,6 +55,7 @@ void DatabaseSession::Open_DB()
             error = errorOf(db.lastError());
         else if (m_target.backend == DatabaseTarget::Backend::SQLite)
             useWriteAheadLog(db);
+        m_openedFile = fileIdentity();
     }
     if (!error.isSet())
         return;
@@ -67,9 +76,32 @@ void DatabaseSession::useWriteAheadLog(QSqlDatabase& db)
     pragma.exec(u"PRAGMA synchronous=NORMAL"_s);
 }
 
+// A transaction still open here was not committed: it is rolled back.
 void DatabaseSession::Close_DB()
 {
     m_log.SpY(501);
+    if (m_inTransaction && isOpen())
+        database().rollback();
+    m_inTransaction = false;
+    if (m_retire)
+        closeConnection();
+}
+
+bool DatabaseSession::connectionReusable() const
+{
+    if (m_retire || !isOpen())
+        return false;
+    if (isEmbedded()) // replaced, moved or deleted under the server: open it anew
+        return fileIdentity() == m_openedFile && m_openedFile.second != 0;
+    QSqlQuery ping(database());
+    return ping.exec(u"SELECT 1"_s);
+}
+
+void DatabaseSession::closeConnection()
+{
+    m_retire = false;
+    m_inTransaction = false;
+    m_prepared.clear();
     if (!QSqlDatabase::contains(ConnectionName))
         return;
     {
@@ -79,10 +111,19 @@ void DatabaseSession::Close_DB()
     QSqlDatabase::removeDatabase(ConnectionName);
 }
 
+std::pair<quint64, quint64> DatabaseSession::fileIdentity() const
+{
+    struct stat status = {};
+    const QString file = QUrl(m_target.databaseName).toLocalFile();
+    if (!isEmbedded() || ::stat(QFile::encodeName(file).constData(), &status) != 0)
+        return {0, 0};
+    return {quint64(status.st_dev), quint64(status.st_ino)};
+}
+
 void DatabaseSession::begin()
 {
     if (isOpen())
-        database().transaction();
+        m_inTransaction = database().transaction();
 }
 
 namespace {
@@ -110,8 +151,12 @@ qint64 DatabaseSession::postedMark(int token)
 
 void DatabaseSession::commit()
 {
-    if (!isOpen() || database().commit())
+    if (!isOpen() || !m_inTransaction)
         return;
+    m_inTransaction = false;
+    if (database().commit())
+        return;
+    m_retire = true;
     const Error error = errorOf(database().lastError());
     m_log.LogFile(u"Errore #"_s + QString::number(error.number) + u" verificato: "_s +
                   error.description);
@@ -128,28 +173,39 @@ QSqlDatabase DatabaseSession::database() const
     return QSqlDatabase::database(ConnectionName, false);
 }
 
-bool DatabaseSession::run(QSqlQuery& query, const QString& statement, const QVariantList& values,
+bool DatabaseSession::run(SessionQuery& query, const QString& statement, const QVariantList& values,
                           Error& error) const
 {
+    query.release();
     if (!isOpen()) {
         error = ErrorCatalogue::make(ErrorNumber::ObjectClosed);
         return false;
     }
     if (m_observer)
         m_observer(statement, values);
-    query = QSqlQuery(database());
-    query.setForwardOnly(true);
-    if (!query.prepare(statement)) {
-        error = errorOf(query.lastError());
-        return false;
+    std::shared_ptr<PreparedStatement>& prepared = m_prepared[statement];
+    std::shared_ptr<PreparedStatement> toRun = prepared;
+    bool ran = true;
+    if (!toRun || toRun->inUse) {
+        // Prepared here the first time; a statement still being read by a
+        // caller gets a one-off twin.
+        toRun = std::make_shared<PreparedStatement>(PreparedStatement{QSqlQuery(database())});
+        toRun->query.setForwardOnly(true);
+        ran = toRun->query.prepare(statement);
+        if (ran && !prepared)
+            prepared = toRun;
     }
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    if (!query.exec()) {
-        error = errorOf(query.lastError());
-        return false;
+    toRun->inUse = true;
+    query.m_statement = toRun;
+    QSqlQuery& q = toRun->query;
+    for (qsizetype i = 0; ran && i < values.size(); ++i)
+        q.bindValue(int(i), values[i]);
+    ran = ran && q.exec();
+    if (!ran) {
+        error = errorOf(q.lastError());
+        m_retire = true;
     }
-    return true;
+    return ran;
 }
 
 // The driver's native error number (the first number in its code, so an

@@ -3,18 +3,25 @@
 #include "app/error.h"
 #include "live/connectionstring.h"
 #include "live/dialect.h"
+#include "live/sessionquery.h"
 
 #include <QSqlDatabase>
 
 #include <functional>
+#include <memory>
+#include <unordered_map>
+#include <utility>
 
 class ActivityLog;
 class QSqlError;
-class QSqlQuery;
 class TerminalRegistry;
 
 // One database session per transit: Open_DB before the check, Close_DB after
-// the posting and the confirmation, whatever happened in between.
+// the posting and the confirmation, whatever happened in between. The
+// connection itself outlives the session: Open_DB reuses it when it is still
+// sound (the embedded file still the same file, a server still answering) and
+// opens a new one otherwise, so a database that went away is reported as an
+// open error, as without the reuse; a statement that failed retires it.
 class DatabaseSession
 {
 public:
@@ -39,9 +46,10 @@ public:
     QSqlDatabase database() const;
     const Dialect& dialect() const { return m_dialect; }
 
-    // Prepares, binds in order and runs a statement of this session; on
-    // failure `error` carries the driver's native number and text.
-    bool run(QSqlQuery& query, const QString& statement, const QVariantList& values,
+    // Binds in order and runs a statement of this session, prepared on this
+    // connection the first time it is run; on failure `error` carries the
+    // driver's native number and text.
+    bool run(SessionQuery& query, const QString& statement, const QVariantList& values,
              Error& error) const;
 
     static Error errorOf(const QSqlError& error);
@@ -55,6 +63,10 @@ public:
     static void useWriteAheadLog(QSqlDatabase& db);
 
 private:
+    bool connectionReusable() const;
+    void closeConnection();
+    // The embedded database file as the system knows it (device, inode).
+    std::pair<quint64, quint64> fileIdentity() const;
 
     ActivityLog& m_log;
     TerminalRegistry& m_registry;
@@ -62,4 +74,8 @@ private:
     Dialect m_dialect;
     QString MsgErrore;
     StatementObserver m_observer;
+    mutable bool m_retire = false; // a statement failed on this connection
+    bool m_inTransaction = false;
+    std::pair<quint64, quint64> m_openedFile;
+    mutable std::unordered_map<QString, std::shared_ptr<PreparedStatement>> m_prepared;
 };

@@ -15,7 +15,7 @@ Attendance::Attendance(const DatabaseSession& session)
 bool Attendance::count(qint16 Dipendente, const QDate& day, std::optional<qint64>& total,
                        Error& error) const
 {
-    QSqlQuery query;
+    SessionQuery query;
     if (!m_session.run(query,
                        u"SELECT COUNT(Progr) AS TotProgr From Presenze Where (Dipendente = ?) "
                        "GROUP BY DataComp HAVING (DataComp = ?)"_s,
@@ -56,7 +56,7 @@ bool Attendance::derivedExit(const Transito& transit, qint16 PresAuto, qint16 Pr
 bool Attendance::insert(const Transito& transit, qint16 Causale, Error& error) const
 {
     const QVariant day = m_session.dialect().date(transit.Data);
-    QSqlQuery query;
+    SessionQuery query;
     return m_session.run(query,
                          u" INSERT INTO Presenze ( Terminale, Dipendente, Data, Causale, Ora, "
                          "Minuti, Flag, DataComp, OrdComp) VALUES (?, ?, ?, ?, ?, ?, 0, ?, 0)"_s,

@@ -36,7 +36,7 @@ QString Orders::barCode(const Transito& t)
 
 bool Orders::registerIfMissing(const Transito& t, Error& error) const
 {
-    QSqlQuery order;
+    SessionQuery order;
     if (!m_session.run(order,
                        u"Select * from Ordini where Anno = ? And Filiale = ? And Numero = ? And "
                        "Progressivo = ?"_s,
@@ -47,7 +47,7 @@ bool Orders::registerIfMissing(const Transito& t, Error& error) const
     m_log.SpY(103);
     QVariant reparto = int(t.Filiale) * 100;
     m_log.SpY(103);
-    QSqlQuery employee;
+    SessionQuery employee;
     if (!m_session.run(employee, u"Select * from Dipendenti where NumOrdine = ?"_s,
                        {int(t.Dipendente)}, error))
         return false;
@@ -57,7 +57,7 @@ bool Orders::registerIfMissing(const Transito& t, Error& error) const
         if (!own.isNull() && Basic::Val(own.toString().left(1)) == t.Filiale)
             reparto = own;
     }
-    QSqlQuery insert;
+    SessionQuery insert;
     return m_session.run(insert,
                          u"INSERT INTO Ordini (Anno, Filiale, Numero, Progressivo, Data, Reparto, "
                          "Descrizione, Chiuso, CodBarre) VALUES (?, ?, ?, ?, ?, ?, ' ', 0, ?)"_s,
@@ -81,7 +81,7 @@ bool Orders::markStarted(const Transito& t, Error& error) const
 
 bool Orders::setFinito(const Transito& t, int Finito, Error& error) const
 {
-    QSqlQuery query;
+    SessionQuery query;
     return m_session.run(query,
                          u"Update Ordini set Finito = ? where Anno = ? And Numero = ? And "
                          "Filiale = ? And Progressivo = ?"_s,
@@ -90,7 +90,7 @@ bool Orders::setFinito(const Transito& t, int Finito, Error& error) const
 
 bool Orders::setStato(const Transito& t, int Stato, Error& error) const
 {
-    QSqlQuery query;
+    SessionQuery query;
     return m_session.run(query,
                          u"Update TestatePrenotazioni set Stato = ? where AnnoOrdine = ? And "
                          "NumOrdine = ? And Filiale = ? And ProgrOrdine = ?"_s,

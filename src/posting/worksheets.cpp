@@ -34,7 +34,7 @@ WorkSheets::WorkSheets(const DatabaseSession& session, ActivityLog& log)
 
 bool WorkSheets::closeOnOrderTransit(const Transito& t, QString& OrdineCorrente, Error& error) const
 {
-    QSqlQuery sheets;
+    SessionQuery sheets;
     if (!m_session.run(sheets, OpenSheets + u" Order by OraInizio"_s,
                        {m_session.dialect().date(t.Data), int(t.Dipendente)}, error))
         return false;
@@ -59,7 +59,7 @@ bool WorkSheets::closeOnOrderTransit(const Transito& t, QString& OrdineCorrente,
 
 bool WorkSheets::closeOnAttendanceExit(const Transito& t, Error& error) const
 {
-    QSqlQuery sheets;
+    SessionQuery sheets;
     if (!m_session.run(sheets, OpenSheets, {m_session.dialect().date(t.Data), int(t.Dipendente)},
                        error))
         return false;
@@ -75,7 +75,7 @@ bool WorkSheets::close(const Transito& t, const QVariant& start, Error& error) c
     const QDateTime from = TransitRecord::clockTime(begin.hour(), begin.minute());
     const int totale = (t.Ora * 60 + t.Minuti) - (begin.hour() * 60 + begin.minute());
     const Dialect& dialect = m_session.dialect();
-    QSqlQuery update;
+    SessionQuery update;
     if (!m_session.run(
             update,
             dialect.updateFirst(u"SchedeLav"_s, u"OraFine = ?, Totale = ?, InLavoraz = 0"_s,
@@ -114,7 +114,7 @@ bool WorkSheets::open(const Transito& t, OrderLine& line, Error& error) const
         values.append(line.note);
     }
     m_log.SpY(1112);
-    QSqlQuery insert;
+    SessionQuery insert;
     if (!m_session.run(insert,
                        u"INSERT INTO SchedeLav (%1) VALUES (%2)"_s.arg(columns, placeholders),
                        values, error))
@@ -126,7 +126,7 @@ bool WorkSheets::open(const Transito& t, OrderLine& line, Error& error) const
 // The order line's type, and its texts joined up to the first missing one.
 bool WorkSheets::findOrderLine(const Transito& t, OrderLine& line, Error& error) const
 {
-    QSqlQuery query;
+    SessionQuery query;
     if (!m_session.run(
             query,
             u"Select * From RigheOrdini where Anno = ? And Numero = ? And Filiale = ? "

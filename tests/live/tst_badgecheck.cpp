@@ -1,5 +1,6 @@
 #include "app/recordwriter.h"
 #include "live/badgecheck.h"
+#include "live/databasesession.h"
 #include "support/serverfixture.h"
 #include "support/testdatabase.h"
 
@@ -35,7 +36,9 @@ private Q_SLOTS:
     void transferSuppressesOnlyTheDisplayText();
     void contextStartsEmptyForEveryTransit();
     void unreadableOrderNumberIsAnError();
-    void sessionIsTracedAndClosed();
+    void sessionIsTracedAndItsConnectionKept();
+    void replacedDatabaseFileIsOpenedAnew();
+    void keptStatementsHoldNoWriteBack();
     void missingTableCostsOneLinePerTransit();
     void unreachableDatabaseCostsTwoLinesPerTransit();
     void databaseDownAndBackAgain();
@@ -288,12 +291,69 @@ void TestBadgeCheck::unreadableOrderNumberIsAnError()
     QVERIFY(errorLines()[0].endsWith(u" Errore #13 verificato: Tipo non corrispondente"_s));
 }
 
-void TestBadgeCheck::sessionIsTracedAndClosed()
+void TestBadgeCheck::sessionIsTracedAndItsConnectionKept()
 {
     QVERIFY(read(record(u"0042"_s, u"#C"_s)));
     QCOMPARE(traces(), (QStringList{u"SpY:401"_s, u"SpY:501"_s}));
+    // The connection waits for the next transit...
+    QVERIFY(m_fixture->server->session().isOpen());
+    QVERIFY(read(record(u"0042"_s, u"#C"_s)));
+    // ... unless a statement failed on it.
+    QVERIFY(m_database->exec(u"DROP TABLE Dipendenti"_s));
+    QVERIFY(!read(record(u"0042"_s, u"#C"_s)));
     QVERIFY(!m_fixture->server->session().isOpen());
     QVERIFY(!QSqlDatabase::contains(u"parvix-transit"_s));
+}
+
+// The kept connection would go on writing into a file no longer there.
+void TestBadgeCheck::replacedDatabaseFileIsOpenedAnew()
+{
+    if (m_database->backend() != u"sqlite"_s)
+        QSKIP("the embedded database file only");
+    QVERIFY(read(record(u"0042"_s, u"#C"_s)));
+    QVERIFY(QFile::rename(m_fixture->workspace.filePath(u"parvix.db"_s),
+                          m_fixture->workspace.filePath(u"moved.db"_s)));
+    QVERIFY(!read(record(u"0042"_s, u"#C"_s)));
+    QCOMPARE(errorLines().size(), 2);
+    QVERIFY2(errorLines()[0].contains(u" Op DB:Errore #"_s), qPrintable(errorLines()[0]));
+}
+
+// Statements are prepared once and run again; a result read only in part
+// must not keep the next write uncommitted, and the same statement run while
+// its last result is still read gets a result of its own.
+void TestBadgeCheck::keptStatementsHoldNoWriteBack()
+{
+    DatabaseSession& session = m_fixture->server->session();
+    const QString employees =
+        u"SELECT NumOrdine FROM Dipendenti WHERE NumOrdine > ? ORDER BY NumOrdine"_s;
+    Error error;
+    session.Open_DB();
+    for (int round = 0; round < 2; ++round) {
+        SessionQuery outer;
+        QVERIFY(session.run(outer, employees, {0}, error));
+        QVERIFY(outer.next());
+        {
+            SessionQuery inner;
+            QVERIFY(session.run(inner, employees, {2}, error));
+            QVERIFY(inner.next());
+            QCOMPARE(inner.value(u"NumOrdine"_s).toInt(), 3);
+        }
+        // The row being read stays readable (the posting reads a sheet's
+        // order after closing it).
+        QCOMPARE(outer.value(u"NumOrdine"_s).toInt(), 1);
+    }
+    {
+        SessionQuery partly;
+        QVERIFY(session.run(partly, employees, {0}, error));
+        QVERIFY(partly.next());
+    }
+    SessionQuery insert;
+    QVERIFY(session.run(insert, u"INSERT INTO Presenze (Dipendente, Ora) VALUES (?, ?)"_s, {7, 8},
+                        error));
+    // Another connection sees the row while the session is still open.
+    QCOMPARE(m_database->rows(u"SELECT Ora FROM Presenze WHERE Dipendente = 7"_s),
+             QStringList{u"8"_s});
+    session.Close_DB();
 }
 
 void TestBadgeCheck::missingTableCostsOneLinePerTransit()
