@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 #include <algorithm>
 #include <unistd.h>
@@ -34,6 +35,13 @@ qint64 momentOf(const QString& record)
     TransitRecord::number(Basic::Mid(record, 2, 2), hour, ignored);
     TransitRecord::number(Basic::Mid(record, 4, 2), minute, ignored);
     return QDate(1900, 1, 1).daysTo(TransitRecord::date(record)) * 1440 + hour * 60 + minute;
+}
+
+// Chronological; lines of the same minute keep their order.
+void sortByMoment(QList<std::pair<qint64, qsizetype>>& keys)
+{
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
 }
 
 } // namespace
@@ -81,10 +89,16 @@ bool CollectedTransits::awaitDeletion(const QList<CollectedTransit>& listing, Er
 
 qsizetype CollectedTransits::alreadyCollected(const QList<CollectedTransit>& listing) const
 {
+    QFile file(path(AwaitingDeletion));
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
     QList<CollectedTransit> awaiting;
-    Error ignored;
-    if (!QFileInfo::exists(path(AwaitingDeletion)) || !read(AwaitingDeletion, awaiting, ignored) ||
-        awaiting.isEmpty() || awaiting.size() > listing.size())
+    CollectedTransit transit;
+    while (!file.atEnd() && awaiting.size() <= listing.size()) {
+        if (parse(file.readLine(), transit))
+            awaiting.append(transit);
+    }
+    if (awaiting.isEmpty() || awaiting.size() > listing.size())
         return 0;
     for (qsizetype i = 0; i < awaiting.size(); ++i) {
         if (awaiting[i].IPTer != listing[i].IPTer || awaiting[i].record != listing[i].record)
@@ -98,36 +112,77 @@ void CollectedTransits::clearAwaitingDeletion() const
     QFile::remove(path(AwaitingDeletion));
 }
 
-bool CollectedTransits::read(const QString& name, QList<CollectedTransit>& lines,
-                             Error& error) const
+bool CollectedTransits::parse(const QByteArray& line, CollectedTransit& transit)
 {
     SettingsReader reader;
-    if (!reader.open(path(name), error))
-        return false;
-    lines.clear();
+    reader.setData(line);
     QStringList fields;
-    Error end;
-    while (reader.read(3, fields, end))
-        lines.append({Basic::Val(fields[0]), fields[1], fields[2]});
+    Error incomplete;
+    if (!reader.read(3, fields, incomplete))
+        return false;
+    transit = {Basic::Val(fields[0]), fields[1], fields[2]};
     return true;
 }
 
 bool CollectedTransits::startPosting(Error& error) const
 {
-    QList<CollectedTransit> lines;
-    if (QFileInfo::exists(path(Collected)) && !read(Collected, lines, error))
+    QFile collected(path(Collected));
+    QList<std::pair<qint64, qsizetype>> keys; // moment, offset of the line
+    if (collected.exists()) {
+        if (!collected.open(QIODevice::ReadOnly)) {
+            error = ErrorCatalogue::forFile(collected);
+            return false;
+        }
+        CollectedTransit transit;
+        while (!collected.atEnd()) {
+            const qint64 offset = collected.pos();
+            if (parse(collected.readLine(), transit))
+                keys.append({momentOf(transit.record), offset});
+        }
+    }
+    sortByMoment(keys);
+    QSaveFile sorted(path(Sorted));
+    if (!sorted.open(QIODevice::WriteOnly)) {
+        error = ErrorCatalogue::forFile(sorted);
         return false;
-    sortChronologically(lines);
-    QByteArray bytes;
-    for (const CollectedTransit& transit : lines)
-        bytes += transit.line();
+    }
+    CollectedTransit transit;
+    for (const auto& key : keys) {
+        collected.seek(key.second);
+        parse(collected.readLine(), transit);
+        const QByteArray line = transit.line();
+        if (sorted.write(line) != line.size())
+            break;
+    }
     const int token = 1 + int(QDateTime::currentMSecsSinceEpoch() % 2000);
-    if (!RecordWriter::replaceFile(path(Sorted), bytes, error) ||
-        !RecordWriter::replaceFile(path(Progress), "0 " + QByteArray::number(token) + "\r\n",
+    if (!sorted.commit()) {
+        error = ErrorCatalogue::forFile(sorted);
+        return false;
+    }
+    if (!RecordWriter::replaceFile(path(Progress), "0 " + QByteArray::number(token) + "\r\n",
                                    error))
         return false;
     QFile::resize(path(Collected), 0);
     return true;
+}
+
+bool CollectedTransits::openPass(Error& error)
+{
+    m_pass = std::make_unique<QFile>(path(Sorted));
+    if (m_pass->open(QIODevice::ReadOnly))
+        return true;
+    error = ErrorCatalogue::forFile(*m_pass);
+    m_pass.reset();
+    return false;
+}
+
+bool CollectedTransits::nextInPass(CollectedTransit& transit)
+{
+    while (m_pass && !m_pass->atEnd()) {
+        if (parse(m_pass->readLine(), transit))
+            return true;
+    }
+    return false;
 }
 
 bool CollectedTransits::postingPending() const
@@ -167,6 +222,7 @@ void CollectedTransits::setProgress(qint64 posted)
 void CollectedTransits::finishPosting()
 {
     m_progress.reset();
+    m_pass.reset();
     QFile::remove(path(Previous));
     QFile::rename(path(Sorted), path(Previous));
     QFile(path(Sorted)).open(QIODevice::WriteOnly);
@@ -192,8 +248,7 @@ void CollectedTransits::sortChronologically(QList<CollectedTransit>& lines)
     keys.reserve(lines.size());
     for (qsizetype i = 0; i < lines.size(); ++i)
         keys.append({momentOf(lines[i].record), i});
-    std::stable_sort(keys.begin(), keys.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    sortByMoment(keys);
     QList<CollectedTransit> sorted;
     sorted.reserve(lines.size());
     for (const auto& key : keys)

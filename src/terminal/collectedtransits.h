@@ -36,7 +36,8 @@ public:
 
     // Appends a completed listing and forces it to disk.
     bool append(const QList<CollectedTransit>& listing, Error& error) const;
-    bool read(const QString& name, QList<CollectedTransit>& lines, Error& error) const;
+    // A line as written by append(); false for a line without three fields.
+    static bool parse(const QByteArray& line, CollectedTransit& transit);
 
     // A terminal keeps its file until it confirms the deletion; a stop in
     // between would have the next pass collect the same records again. The
@@ -47,8 +48,12 @@ public:
     void clearAwaitingDeletion() const;
 
     // Scarico.txt sorted into ScaricoOK.txt with progress 0, then Scarico.txt
-    // emptied: from here on the pass is posted from ScaricoOK.txt alone.
+    // emptied: from here on the pass is posted from ScaricoOK.txt alone. Only
+    // each line's time and place in the file are held, never the pass itself.
     bool startPosting(Error& error) const;
+    // ScaricoOK.txt read one line at a time.
+    bool openPass(Error& error);
+    bool nextInPass(CollectedTransit& transit);
     bool postingPending() const;
     qint64 progress() const;
     // A number that tells this pass from earlier ones (1 to 2000).
@@ -68,5 +73,6 @@ public:
 private:
     QString m_folder;
     std::unique_ptr<QFile> m_progress;
+    std::unique_ptr<QFile> m_pass;
     int m_token = 0;
 };

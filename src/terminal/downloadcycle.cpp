@@ -262,22 +262,27 @@ void DownloadCycle::beginPosting()
                 .arg(error.description));
         return resumeScheduler();
     }
-    if (!m_files.read(u"ScaricoOK.txt"_s, m_toPost, error)) {
+    if (!m_files.openPass(error)) {
         m_server.log().LogFile(
             u"Scarico: Errore #%1 verificato: %2: ScaricoOK.txt non letto"_s.arg(error.number)
                 .arg(error.description));
         return resumeScheduler();
     }
-    m_posted = qMin(m_files.progress(), m_toPost.size());
+    m_posted = 0;
+    const qint64 recorded = m_files.progress();
+    CollectedTransit posted;
+    while (m_posted < recorded && m_files.nextInPass(posted))
+        ++m_posted;
     // The line in flight at a crash may have committed after its progress
     // record was due: the database says so where it can.
     m_token = m_files.token();
     DatabaseSession& session = m_server.session();
-    if (session.isEmbedded() && m_posted < m_toPost.size()) {
+    if (session.isEmbedded()) {
         session.Open_DB();
-        if (session.postedMark(m_token) == m_posted + 1)
-            ++m_posted;
+        const bool committed = session.postedMark(m_token) == m_posted + 1;
         session.Close_DB();
+        if (committed && m_files.nextInPass(posted))
+            ++m_posted;
     }
     m_posting = true;
     postSlice();
@@ -285,15 +290,16 @@ void DownloadCycle::beginPosting()
 
 void DownloadCycle::postSlice()
 {
-    for (int i = 0; i < LinesPerSlice && m_posted < m_toPost.size(); ++i, ++m_posted)
-        postLine(m_toPost[m_posted], m_posted + 1);
-    if (m_posted < m_toPost.size()) {
+    CollectedTransit line;
+    bool more = true;
+    for (int i = 0; i < LinesPerSlice && (more = m_files.nextInPass(line)); ++i)
+        postLine(line, ++m_posted);
+    if (more) {
         // Back to the event loop: live reads are served between slices.
         QTimer::singleShot(0, this, &DownloadCycle::postSlice);
         return;
     }
     m_files.finishPosting();
-    m_toPost.clear();
     m_posting = false;
     resumeScheduler();
     Q_EMIT passPosted();

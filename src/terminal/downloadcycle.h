@@ -60,7 +60,6 @@ private:
     QTimer m_transferTimeout;
     QString m_transferAddress;
     QList<CollectedTransit> m_listing; // records of the listing under way
-    QList<CollectedTransit> m_toPost;
     qint64 m_posted = 0;
     int m_token = 0; // tells this pass's marks in the database from earlier ones
     bool m_posting = false;

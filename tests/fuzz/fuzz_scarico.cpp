@@ -3,7 +3,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-// Any Scarico.txt: read back and ordered, never a crash.
+// Any Scarico.txt: ordered into a pass and read back, never a crash.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static QTemporaryDir folder;
@@ -13,9 +13,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
     file.close();
     CollectedTransits transits(folder.path());
-    QList<CollectedTransit> lines;
     Error error;
-    if (transits.read(QStringLiteral("Scarico.txt"), lines, error))
-        CollectedTransits::sortChronologically(lines);
+    CollectedTransit line;
+    if (transits.startPosting(error) && transits.openPass(error)) {
+        while (transits.nextInPass(line)) {
+        }
+    }
+    transits.finishPosting();
     return 0;
 }
