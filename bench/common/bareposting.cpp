@@ -47,8 +47,11 @@ bool capture(const QString& backend, const QStringList& records, QList<Transit>&
     return true;
 }
 
-bool replay(const QString& backend, const QList<Transit>& transits, bool inTransactions,
-            Result& result, QString& error)
+namespace {
+
+// One run on a fresh copy of the database.
+bool replayOnce(const QString& backend, const QList<Transit>& transits, bool inTransactions,
+                Result& result, QString& error)
 {
     BenchWorkspace workspace(backend);
     if (!workspace.isValid()) {
@@ -102,6 +105,22 @@ bool replay(const QString& backend, const QList<Transit>& transits, bool inTrans
         result.seconds = double(timer.nsecsElapsed()) / 1e9;
     }
     QSqlDatabase::removeDatabase(name);
+    return true;
+}
+
+} // namespace
+
+// The floor is the best of three runs: the machine's noise only slows a run.
+bool replay(const QString& backend, const QList<Transit>& transits, bool inTransactions,
+            Result& result, QString& error)
+{
+    for (int run = 0; run < 3; ++run) {
+        Result one;
+        if (!replayOnce(backend, transits, inTransactions, one, error))
+            return false;
+        if (run == 0 || one.seconds < result.seconds)
+            result = one;
+    }
     return true;
 }
 

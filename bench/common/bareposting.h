@@ -31,7 +31,7 @@ struct Result
 bool capture(const QString& backend, const QStringList& records, QList<Transit>& transits,
              QString& error);
 // `inTransactions`: each transit in a transaction of its own, as a download
-// pass posts them (live reads run without).
+// pass posts them (live reads run without). The best of three runs.
 bool replay(const QString& backend, const QList<Transit>& transits, bool inTransactions,
             Result& result, QString& error);
 

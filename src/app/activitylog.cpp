@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sys/stat.h>
+
 using namespace Qt::StringLiterals;
 
 ActivityLog::ActivityLog(const Clock& clock, const Switches& switches)
@@ -20,6 +22,7 @@ ActivityLog::ActivityLog(const Clock& clock, const Switches& switches)
 void ActivityLog::setLocation(const QString& workingDirectory, const QString& CartellaRegistro)
 {
     m_folder = DatedLine::inFolder(workingDirectory, CartellaRegistro, QString());
+    m_file.reset();
 }
 
 QString ActivityLog::filePath() const
@@ -31,8 +34,15 @@ void ActivityLog::LogFile(const QString& CmdTxt)
 {
     if (filteredOut())
         return;
-    rotateIfNeeded();
-    DatedLine::append(filePath(), DatedLine::make(m_clock.now(), CmdTxt));
+    const QByteArray line = DatedLine::make(m_clock.now(), CmdTxt);
+    struct stat status = {};
+    const bool exists = ::stat(QFile::encodeName(filePath()).constData(), &status) == 0;
+    if (!exists || status.st_size > RotationSize)
+        rotate(exists);
+    else if (m_file && m_fileId != std::pair{quint64(status.st_dev), quint64(status.st_ino)})
+        m_file.reset(); // replaced under the server: the path is the log
+    if ((m_file || openFile()) && m_file->write(line) != line.size())
+        m_file.reset();
 }
 
 void ActivityLog::SpY(qint16 Trace)
@@ -57,16 +67,26 @@ bool ActivityLog::filteredOut() const
     return Basic::Mid(MsgLog, 5, 4).toUpper() == u"TRAX"_s || MsgLog == u"DIR PASSAGGI ?*"_s;
 }
 
-void ActivityLog::rotateIfNeeded()
+// A missing log starts afresh, a full one is moved aside first.
+void ActivityLog::rotate(bool exists)
 {
-    const QFileInfo log(filePath());
-    if (log.exists() && log.size() <= RotationSize)
-        return;
+    m_file.reset();
     QDir(m_folder).remove(u"Old_RegistroQZ.txt"_s);
-    if (log.exists() && !QFile::rename(log.filePath(), freeRotatedName()))
-        return; // keep appending to the full log rather than start over it
-    QFile fresh(log.filePath());
-    fresh.open(QIODevice::WriteOnly | QIODevice::Append);
+    if (exists)
+        QFile::rename(filePath(), freeRotatedName()); // failing, the full log is appended to
+}
+
+bool ActivityLog::openFile()
+{
+    m_file = std::make_unique<QFile>(filePath());
+    struct stat status = {};
+    if (!m_file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered) ||
+        ::fstat(m_file->handle(), &status) != 0) {
+        m_file.reset();
+        return false;
+    }
+    m_fileId = {quint64(status.st_dev), quint64(status.st_ino)};
+    return true;
 }
 
 // RegDDMMYY.txt, or RegDDMMYY_N.txt when the day already has a rotated log.

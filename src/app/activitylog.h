@@ -1,12 +1,18 @@
 #pragma once
 
+#include <QFile>
 #include <QString>
+
+#include <memory>
+#include <utility>
 
 class Clock;
 struct Switches;
 
-// The activity log RegistroQZ.txt: one line per call, file opened and closed
-// for each line, rotated by size, every failure swallowed.
+// The activity log RegistroQZ.txt: one line per call, rotated by size, every
+// failure swallowed. The file stays open between lines; each line still
+// looks at the path first, so a log removed, replaced or grown by someone
+// else is followed at once, as if it were opened for every line.
 class ActivityLog
 {
 public:
@@ -26,11 +32,14 @@ public:
 
 private:
     bool filteredOut() const;
-    void rotateIfNeeded();
+    void rotate(bool exists);
+    bool openFile();
     QString freeRotatedName() const;
 
     const Clock& m_clock;
     const Switches& m_switches;
     QString m_folder;
     QString MsgLog;
+    std::unique_ptr<QFile> m_file;
+    std::pair<quint64, quint64> m_fileId; // device and inode of m_file
 };

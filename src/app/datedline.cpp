@@ -20,13 +20,26 @@ QString timeFormat()
 
 } // namespace
 
+// Lines come in bursts within the same second: its date and time are
+// formatted once.
 QByteArray make(const QDateTime& now, const QString& text)
 {
     static const QString time = timeFormat();
-    const QLocale locale = QLocale::system();
-    const QString line = locale.toString(now.date(), QLocale::ShortFormat) + u' ' +
-                         locale.toString(now.time(), time) + u' ' + text;
-    return line.toLatin1() + "\r\n";
+    static QDate lastDate;
+    static QTime lastSecond;
+    static QByteArray prefix;
+    const QDate date = now.date();
+    const QTime clock = now.time();
+    const QTime second(clock.hour(), clock.minute(), clock.second());
+    if (date != lastDate || second != lastSecond) {
+        const QLocale locale = QLocale::system();
+        prefix = (locale.toString(date, QLocale::ShortFormat) + u' ' +
+                  locale.toString(clock, time) + u' ')
+                     .toLatin1();
+        lastDate = date;
+        lastSecond = second;
+    }
+    return prefix + text.toLatin1() + "\r\n";
 }
 
 bool append(const QString& path, const QByteArray& line)

@@ -25,6 +25,7 @@ private Q_SLOTS:
     void firstLineRemovesOldLog();
     void spyWritesOnlyWhenTraceOn();
     void unwritableLogLosesLineSilently();
+    void logMovedOrRemovedIsFollowedAtOnce();
     void portStatusFileStartsAfreshAndAppends();
 
 private:
@@ -153,6 +154,19 @@ void TestActivityLog::spyWritesOnlyWhenTraceOn()
     QCOMPARE(logLines().size(), 2);
     QVERIFY(logLines()[0].endsWith(u" SpY:205"_s));
     QVERIFY(logLines()[1].endsWith(u" SpY:401"_s));
+}
+
+// The file stays open between lines, yet the next line always goes to the path.
+void TestActivityLog::logMovedOrRemovedIsFollowedAtOnce()
+{
+    m_log->LogFile(u"one"_s);
+    QVERIFY(QFile::rename(logPath(), m_workspace->filePath(u"Log/archived.txt"_s)));
+    m_log->LogFile(u"two"_s);
+    QVERIFY(QFile::remove(logPath()));
+    m_log->LogFile(u"three"_s);
+    QCOMPARE(m_workspace->lines(u"Log/archived.txt"_s).size(), 1);
+    QCOMPARE(logLines().size(), 1);
+    QVERIFY(logLines().first().endsWith(u" three"_s));
 }
 
 void TestActivityLog::unwritableLogLosesLineSilently()

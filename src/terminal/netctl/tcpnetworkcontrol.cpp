@@ -78,7 +78,7 @@ qint16 TcpNetworkControl::OpenLink(const QString& IPTer, const QString& Mode, qi
     Channel = 0;
     if (!m_running)
         return ServiceStopped;
-    const auto endpoint = Endpoint::parse(IPTer, m_ports.terminal);
+    const auto endpoint = endpointOf(IPTer);
     if (!endpoint)
         return BadAddress;
     if (auto it = m_links.find(endpoint->host); it != m_links.end()) {
@@ -101,7 +101,7 @@ qint16 TcpNetworkControl::SendText(const QString& IPTer, qint16 NumTer, const QS
                                    qint16 Length)
 {
     Q_UNUSED(NumTer);
-    const auto endpoint = Endpoint::parse(IPTer, m_ports.terminal);
+    const auto endpoint = endpointOf(IPTer);
     if (!endpoint)
         return BadAddress;
     const auto it = m_links.find(endpoint->host);
@@ -140,11 +140,24 @@ std::optional<TcpNetworkControl::TableEntry> TcpNetworkControl::lookUp(const QSt
     for (int slot = 0; slot < TerminalTable::SlotCount; ++slot) {
         if (!m_table.isActive(slot))
             continue;
-        const auto endpoint = Endpoint::parse(m_table.IPTerminale[slot], m_ports.terminal);
+        const auto endpoint = endpointOf(m_table.IPTerminale[slot]);
         if (endpoint && endpoint->host == host)
             return TableEntry{m_table.IPTerminale[slot], static_cast<qint16>(m_table.number(slot))};
     }
     return std::nullopt;
+}
+
+// Every message looks its sender up in the table, whose texts rarely change:
+// each text is parsed once.
+std::optional<Endpoint> TcpNetworkControl::endpointOf(const QString& address) const
+{
+    if (const auto known = m_endpoints.constFind(address); known != m_endpoints.cend())
+        return *known;
+    if (m_endpoints.size() >= 256) // texts edited over a long run
+        m_endpoints.clear();
+    const auto endpoint = Endpoint::parse(address, m_ports.terminal);
+    m_endpoints.insert(address, endpoint);
+    return endpoint;
 }
 
 TcpNetworkControl::Link* TcpNetworkControl::linkOf(const QTcpSocket* socket, QString* host)

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "terminal/netctl/endpoint.h"
 #include "terminal/netctl/framesplitter.h"
 #include "terminal/netctl/networkcontrol.h"
 
+#include <QHash>
 #include <QTcpServer>
 
 #include <map>
@@ -56,6 +58,7 @@ private:
     };
 
     std::optional<TableEntry> lookUp(const QString& host) const;
+    std::optional<Endpoint> endpointOf(const QString& address) const;
     Link* linkOf(const QTcpSocket* socket, QString* host = nullptr);
     void acceptConnections();
     void accept(QTcpSocket* socket);
@@ -72,4 +75,5 @@ private:
     QTcpServer m_server;
     std::map<QString, Link> m_links; // by host
     bool m_running = false;
+    mutable QHash<QString, std::optional<Endpoint>> m_endpoints;
 };
