@@ -28,13 +28,9 @@ int main(int argc, char* argv[])
     QStringList records;
     for (int k = 0; k < count; ++k)
         records.append(TransitMix::record(k % 20 + 1, k / 20));
-    const QString chosen = parser.value(backendOption);
-    const QStringList backends =
-        chosen == u"all"_s ? QStringList{u"sqlite"_s, u"postgresql"_s} : QStringList{chosen};
     int failures = 0;
-    for (const QString& backend : backends) {
-        if (backend == u"postgresql"_s && !BenchWorkspace::startPostgreSQL()) {
-            std::printf("postgresql: the test cluster did not start\n");
+    for (const QString& backend : BenchWorkspace::backends(parser.value(backendOption))) {
+        if (!BenchWorkspace::prepare(backend)) {
             ++failures;
             continue;
         }

@@ -3,6 +3,8 @@
 #include "app/recordwriter.h"
 #include "support/freeport.h"
 
+#include <cstdio>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -56,12 +58,21 @@ void BenchWorkspace::stopServer()
     m_server.waitForFinished(5000);
 }
 
-bool BenchWorkspace::startPostgreSQL()
+QStringList BenchWorkspace::backends(const QString& choice)
 {
+    return choice == u"all"_s ? QStringList{u"sqlite"_s, u"postgresql"_s} : QStringList{choice};
+}
+
+bool BenchWorkspace::prepare(const QString& backend)
+{
+    if (backend != u"postgresql"_s)
+        return true;
     QProcess cluster;
     cluster.start(QString::fromLatin1(PARVIX_PG_CLUSTER), {u"start"_s});
-    if (!cluster.waitForFinished(120000) || cluster.exitCode() != 0)
+    if (!cluster.waitForFinished(120000) || cluster.exitCode() != 0) {
+        std::printf("postgresql: the test cluster did not start\n");
         return false;
+    }
     g_startedPostgreSQL = cluster.readAllStandardOutput().contains("test cluster on");
     return true;
 }

@@ -31,9 +31,12 @@ public:
     void stopServer();
     qint64 serverPid() const { return m_server.processId(); }
 
-    // Starts the PostgreSQL cluster of the tests when it is not running;
+    // The backends a --backend option names: sqlite, postgresql or all.
+    static QStringList backends(const QString& choice);
+    // Starts what a backend needs: the PostgreSQL cluster of the tests when
+    // it is not running (false, said on standard output, when it cannot).
     // stopPostgreSQL() removes it again only if it was started here.
-    static bool startPostgreSQL();
+    static bool prepare(const QString& backend);
     static void stopPostgreSQL();
 
 private:

@@ -16,7 +16,7 @@ namespace {
 
 struct Options
 {
-    int reads = 200;      // per terminal, as fast as confirmations come back
+    int reads = 500;      // per terminal, as fast as confirmations come back
     int seconds = 10;     // of reads at the fixed rate
     double perSecond = 5; // per terminal, fixed rate
 };
@@ -138,7 +138,7 @@ int main(int argc, char* argv[])
         u"Live reads through the headless server: throughput and latency per backend."_s);
     parser.addHelpOption();
     const QCommandLineOption readsOption(
-        u"reads"_s, u"Reads per terminal as fast as answered (default 200)."_s, u"N"_s, u"200"_s);
+        u"reads"_s, u"Reads per terminal as fast as answered (default 500)."_s, u"N"_s, u"500"_s);
     const QCommandLineOption secondsOption(
         u"seconds"_s, u"Seconds of reads at the fixed rate (default 10)."_s, u"S"_s, u"10"_s);
     const QCommandLineOption rateOption(
@@ -154,13 +154,9 @@ int main(int argc, char* argv[])
 
     const Options options{parser.value(readsOption).toInt(), parser.value(secondsOption).toInt(),
                           parser.value(rateOption).toDouble()};
-    const QString chosen = parser.value(backendOption);
-    const QStringList backends =
-        chosen == u"all"_s ? QStringList{u"sqlite"_s, u"postgresql"_s} : QStringList{chosen};
     int failures = 0;
-    for (const QString& backend : backends) {
-        if (backend == u"postgresql"_s && !BenchWorkspace::startPostgreSQL()) {
-            std::printf("postgresql: the test cluster did not start\n");
+    for (const QString& backend : BenchWorkspace::backends(parser.value(backendOption))) {
+        if (!BenchWorkspace::prepare(backend)) {
             ++failures;
             continue;
         }

@@ -68,10 +68,8 @@ int main(int argc, char* argv[])
     const int perTerminal = parser.value(perTerminalOption).toInt();
     const int count = qBound(1, parser.value(terminalsOption).toInt(), 19);
     const QString backend = parser.value(backendOption);
-    if (backend == u"postgresql"_s && !BenchWorkspace::startPostgreSQL()) {
-        std::printf("postgresql: the test cluster did not start\n");
+    if (!BenchWorkspace::prepare(backend))
         return 1;
-    }
 
     BenchWorkspace workspace(backend);
     if (!workspace.isValid()) {

@@ -222,36 +222,66 @@ void TestDownload::killedWhilePostingPostsEachTransitOnce()
     compareDatabase(expected);
 }
 
-// Kills at random moments from start-up on: while listing, between a
-// listing and the terminal's deletion, while ordering or posting. The seed
-// and the number of kills come from PARVIX_KILL_SEED and PARVIX_KILLS. One
-// terminal, so the whole file is always posted in one pass, in time order,
-// as the expectation assumes.
+// Kills at random moments of a pass: while the terminal lists, around the
+// end of its listing (before the listing is on disk, before the terminal is
+// told to delete its file, after), or at a random line of the posting. The
+// seed and the number of kills come from PARVIX_KILL_SEED and PARVIX_KILLS.
+// One terminal, so its whole file is always posted in one pass, in time
+// order, as the expectation assumes.
 void TestDownload::killedAtRandomPointsPostsEachTransitOnce()
 {
     const quint32 seed = testParameter("PARVIX_KILL_SEED", QRandomGenerator::global()->generate());
-    const quint32 kills = testParameter("PARVIX_KILLS", 4);
+    const quint32 kills = testParameter("PARVIX_KILLS", 6);
     QRandomGenerator random(seed);
-    startTerminals({u"127.0.0.105=15"_s}, *m_terminals, 800);
+    constexpr int Stored = 800;
+    startTerminals({u"127.0.0.105=15"_s}, *m_terminals, Stored);
     const Expectation expected = Expectation::of(storedRecords());
+    ProcessLines& terminal = m_terminals->output();
+    const auto progress = [this] {
+        return m_workspace->read(u"ScaricoOK.pos"_s).simplified().split(' ').value(0).toInt();
+    };
+    // Polls every millisecond: the moments last milliseconds.
+    const auto waitUntil = [this](const std::function<bool()>& moment) {
+        QDeadlineTimer deadline(30000);
+        while (!moment() && !allPosted() && !deadline.hasExpired())
+            QTest::qWait(1);
+    };
     QStringList points;
     for (quint32 kill = 0; kill < kills && !allPosted(); ++kill) {
+        const qsizetype listings = terminal.count(u"<- TYPE PASSAGGI"_s);
+        const qsizetype ends = terminal.count(u"-> <4>"_s);
         startServer();
-        const int afterMs = random.bounded(20, 1500);
-        QTest::qWait(afterMs);
+        QString point;
+        switch (random.bounded(3)) {
+        case 0: {
+            const int afterMs = random.bounded(0, 4);
+            waitUntil([&] { return terminal.count(u"<- TYPE PASSAGGI"_s) > listings; });
+            QTest::qWait(afterMs);
+            point = u"listing + %1 ms"_s.arg(afterMs);
+            break;
+        }
+        case 1: {
+            const int afterMs = random.bounded(0, 16);
+            waitUntil([&] { return terminal.count(u"-> <4>"_s) > ends; });
+            QTest::qWait(afterMs);
+            point = u"end of listing + %1 ms"_s.arg(afterMs);
+            break;
+        }
+        default: {
+            const int line = random.bounded(1, Stored);
+            waitUntil([&] { return progress() >= line; });
+            point = u"posting line %1"_s.arg(line);
+        }
+        }
         killServer();
-        const QString posted = m_workspace->exists(u"ScaricoOK.pos"_s)
-                                   ? QString::fromLatin1(m_workspace->read(u"ScaricoOK.pos"_s))
-                                         .simplified()
-                                         .section(u' ', 0, 0)
-                                   : u"none pending"_s;
-        points += u"%1 ms (stored %2, collected %3, posted %4)"_s.arg(afterMs)
-                      .arg(storedRecords().size())
-                      .arg(m_workspace->lines(u"Scarico.txt"_s).size())
-                      .arg(posted);
+        points +=
+            point + u" (stored %1, collected %2, posted %3)"_s.arg(storedRecords().size())
+                        .arg(m_workspace->lines(u"Scarico.txt"_s).size())
+                        .arg(m_workspace->exists(u"ScaricoOK.pos"_s) ? QString::number(progress())
+                                                                     : u"-"_s);
     }
-    qInfo().noquote() << "figures: SIGKILL during a pass of 800 stored transits, seed" << seed
-                      << "- killed after" << points.join(u"; "_s);
+    qInfo().noquote() << "figures: SIGKILL during a pass of" << Stored << "stored transits, seed"
+                      << seed << "- killed at" << points.join(u"; "_s);
     startServer();
     QTRY_VERIFY_WITH_TIMEOUT(allPosted(), 120000);
     compareDatabase(expected);

@@ -16,26 +16,56 @@ class TestWorkingDay : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void cleanup();
     void dayIsConfirmedAndPosted();
     void lostFoldersLeaveTheServerServing();
+
+private:
+    // The server with simulated terminals ("address=number"), once each has
+    // had its greeting.
+    void start(const QStringList& terminals);
+
+    std::unique_ptr<TempWorkspace> m_workspace;
+    std::unique_ptr<SimulatedTerminals> m_terminals;
+    std::unique_ptr<TestDatabase> m_database;
+    QProcess m_server;
 };
+
+void TestWorkingDay::cleanup()
+{
+    m_server.kill();
+    m_server.waitForFinished(5000);
+    m_terminals.reset();
+    m_database.reset();
+    m_workspace.reset();
+}
+
+void TestWorkingDay::start(const QStringList& terminals)
+{
+    m_workspace = std::make_unique<TempWorkspace>();
+    m_terminals = std::make_unique<SimulatedTerminals>();
+    QVERIFY(m_terminals->start(*m_workspace, terminals));
+    m_workspace->writeCompleteSettings(m_terminals->table());
+    m_workspace->write(u"Set/ParvixIP.set"_s, "2, 1, 1\r\n");
+    m_database = std::make_unique<TestDatabase>(m_workspace->path());
+    QVERIFY2(m_database->isValid(), qPrintable(m_database->error()));
+    m_server.setWorkingDirectory(m_workspace->path());
+    m_server.start(QString::fromLatin1(PARVIX_BINARY),
+                   {u"--headless"_s, u"--time-scale"_s, u"0.01"_s, u"--listen-port"_s,
+                    QString::number(freeLoopbackPort())});
+    QVERIFY(m_terminals->output().waitFor(terminals.last().section(u'=', 0, 0) + u" <- %XI"_s));
+}
 
 void TestWorkingDay::dayIsConfirmedAndPosted()
 {
-    TempWorkspace workspace;
-    SimulatedTerminals terminals;
-    QVERIFY(terminals.start(workspace, {u"127.0.0.11=1"_s, u"127.0.0.12=2"_s}));
+    start({u"127.0.0.11=1"_s, u"127.0.0.12=2"_s});
+    if (QTest::currentTestFailed())
+        return;
+    TempWorkspace& workspace = *m_workspace;
+    SimulatedTerminals& terminals = *m_terminals;
     ProcessLines& shown = terminals.output();
-    workspace.writeCompleteSettings(terminals.table());
-    workspace.write(u"Set/ParvixIP.set"_s, "2, 1, 1\r\n");
-    TestDatabase database(workspace.path());
-    QVERIFY2(database.isValid(), qPrintable(database.error()));
-    QProcess server;
-    server.setWorkingDirectory(workspace.path());
-    server.start(QString::fromLatin1(PARVIX_BINARY),
-                 {u"--headless"_s, u"--time-scale"_s, u"0.01"_s, u"--listen-port"_s,
-                  QString::number(freeLoopbackPort())});
-    QVERIFY(shown.waitFor(u"127.0.0.12 <- %XI"_s));
+    TestDatabase& database = *m_database;
+    QProcess& server = m_server;
 
     // Terminal 1: badge 0042 works on the new order 24/1/123/1; terminal 2:
     // badge 0045 clocks in and out, badge 0043 may not finish an order.
@@ -83,19 +113,14 @@ void TestWorkingDay::dayIsConfirmedAndPosted()
 // The journal's folder and the log folder vanish under the running server.
 void TestWorkingDay::lostFoldersLeaveTheServerServing()
 {
-    TempWorkspace workspace;
-    SimulatedTerminals terminals;
-    QVERIFY(terminals.start(workspace, {u"127.0.0.11=1"_s}));
-    ProcessLines& shown = terminals.output();
-    workspace.writeCompleteSettings(terminals.table());
-    TestDatabase database(workspace.path());
-    QVERIFY2(database.isValid(), qPrintable(database.error()));
-    QProcess server;
-    server.setWorkingDirectory(workspace.path());
-    server.start(QString::fromLatin1(PARVIX_BINARY),
-                 {u"--headless"_s, u"--time-scale"_s, u"0.01"_s, u"--listen-port"_s,
-                  QString::number(freeLoopbackPort())});
-    QVERIFY(shown.waitFor(u"127.0.0.11 <- %XI"_s));
+    start({u"127.0.0.11=1"_s});
+    if (QTest::currentTestFailed())
+        return;
+    TempWorkspace& workspace = *m_workspace;
+    ProcessLines& shown = m_terminals->output();
+    TestDatabase& database = *m_database;
+    QProcess& server = m_server;
+    SimulatedTerminals& terminals = *m_terminals;
     const auto read = [&](const QByteArray& hhmm, const QString& answer) {
         const QString line = u"127.0.0.11 display: "_s + answer;
         const qsizetype before = shown.count(line);
