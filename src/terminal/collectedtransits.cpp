@@ -25,6 +25,7 @@ const QString Progress = u"ScaricoOK.pos"_s;
 const QString Previous = u"ScaricoOK_OLD.txt"_s;
 const QString Rejected = u"ScaricoScartati.txt"_s;
 const QString AwaitingDeletion = u"ScaricoInCancellazione.txt"_s;
+const QString NotedListing = u"ScaricoInCancellazione.new"_s;
 
 // Minutes since 1 January 1900 of the record's date and time.
 qint64 momentOf(const QString& record)
@@ -79,12 +80,48 @@ bool CollectedTransits::append(const QList<CollectedTransit>& listing, Error& er
     return true;
 }
 
-bool CollectedTransits::awaitDeletion(const QList<CollectedTransit>& listing, Error& error) const
+bool CollectedTransits::noteListing(const QList<CollectedTransit>& listing, Error& error) const
 {
     QByteArray bytes;
     for (const CollectedTransit& transit : listing)
         bytes += transit.line();
-    return RecordWriter::replaceFile(path(AwaitingDeletion), bytes, error);
+    return RecordWriter::replaceFile(path(NotedListing), bytes, error);
+}
+
+void CollectedTransits::confirmListing() const
+{
+    QFile::remove(path(AwaitingDeletion));
+    QFile::rename(path(NotedListing), path(AwaitingDeletion));
+}
+
+void CollectedTransits::discardNotedListing() const
+{
+    QFile::remove(path(NotedListing));
+}
+
+void CollectedTransits::settleListing() const
+{
+    const auto lastOf = [this](const QString& name) {
+        QFile file(path(name));
+        CollectedTransit last;
+        CollectedTransit transit;
+        if (file.open(QIODevice::ReadOnly)) {
+            while (!file.atEnd()) {
+                if (parse(file.readLine(), transit))
+                    last = transit;
+            }
+        }
+        return last;
+    };
+    if (!QFileInfo::exists(path(NotedListing)))
+        return;
+    const CollectedTransit noted = lastOf(NotedListing);
+    const CollectedTransit collected = lastOf(Collected);
+    if (!noted.record.isEmpty() && noted.IPTer == collected.IPTer &&
+        noted.record == collected.record)
+        confirmListing();
+    else
+        discardNotedListing();
 }
 
 qsizetype CollectedTransits::alreadyCollected(const QList<CollectedTransit>& listing) const
@@ -110,6 +147,7 @@ qsizetype CollectedTransits::alreadyCollected(const QList<CollectedTransit>& lis
 void CollectedTransits::clearAwaitingDeletion() const
 {
     QFile::remove(path(AwaitingDeletion));
+    discardNotedListing();
 }
 
 bool CollectedTransits::parse(const QByteArray& line, CollectedTransit& transit)

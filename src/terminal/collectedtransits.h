@@ -26,7 +26,7 @@ struct CollectedTransit
 //   ScaricoOK_OLD.txt  the last pass posted
 //   ScaricoScartati.txt records a listing carried that cannot be posted
 //   ScaricoInCancellazione.txt the last listing stored whose deletion the
-//                      terminal has not confirmed yet
+//                      terminal has not confirmed yet (.new while it is stored)
 class CollectedTransits
 {
 public:
@@ -43,7 +43,12 @@ public:
     // between would have the next pass collect the same records again. The
     // listing awaiting that confirmation is kept, and a new listing of the
     // same terminal that begins with exactly those records skips them.
-    bool awaitDeletion(const QList<CollectedTransit>& listing, Error& error) const;
+    // The listing is noted before its records reach Scarico.txt and confirmed
+    // after; at start-up a noted listing counts only if Scarico.txt ends with it.
+    bool noteListing(const QList<CollectedTransit>& listing, Error& error) const;
+    void confirmListing() const;
+    void discardNotedListing() const;
+    void settleListing() const;
     qsizetype alreadyCollected(const QList<CollectedTransit>& listing) const;
     void clearAwaitingDeletion() const;
 

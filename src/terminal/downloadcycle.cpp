@@ -48,6 +48,7 @@ DownloadCycle::DownloadCycle(ParvixServer& server, QObject* parent)
 void DownloadCycle::start()
 {
     m_server.registry().IndicePorta = 0;
+    m_files.settleListing();
     if (m_files.postingPending() || m_files.hasCollected()) {
         m_server.log().LogFile(u"Scarico interrotto: registrazione dei transiti raccolti"_s);
         beginPosting();
@@ -199,19 +200,24 @@ bool DownloadCycle::storeListing(qint16 n, Error& error)
             u"Scarico terminale %1: %2 record già raccolti prima di un'interruzione: non raccolti di nuovo"_s
                 .arg(n)
                 .arg(known));
-    if (!m_files.append(m_listing.mid(known), error))
-        return false;
-    // Without the record a stop before the deletion could collect these
+    if (known == m_listing.size())
+        return true; // nothing new: the kept listing still stands for the file
+    // Without the note a stop before the deletion could collect these
     // records twice; the terminal still deletes its file, as before.
     Error unrecorded;
-    if (!m_files.awaitDeletion(m_listing, unrecorded)) {
-        m_files.clearAwaitingDeletion();
+    const bool noted = m_files.noteListing(m_listing, unrecorded);
+    if (!noted)
         m_server.log().LogFile(
             u"Scarico terminale %1: Errore #%2 verificato: %3: ScaricoInCancellazione.txt non scritto"_s
                 .arg(n)
                 .arg(unrecorded.number)
                 .arg(unrecorded.description));
+    if (!m_files.append(m_listing.mid(known), error)) {
+        m_files.discardNotedListing();
+        return false;
     }
+    if (noted)
+        m_files.confirmListing();
     return true;
 }
 

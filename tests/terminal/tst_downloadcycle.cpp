@@ -35,6 +35,8 @@ private Q_SLOTS:
     void failedListingsLeaveNothingBehind_data();
     void failedListingsLeaveNothingBehind();
     void listingNotConfirmedDeletedIsNotCollectedTwice();
+    void notedListingCountsOnlyIfCollected_data();
+    void notedListingCountsOnlyIfCollected();
     void unpostableRecordsAreSetAside();
     void liveReadsDuringTransfer();
     void ordersByTimeWhateverTheLineWidths();
@@ -267,6 +269,31 @@ void TestDownloadCycle::listingNotConfirmedDeletedIsNotCollectedTwice()
     QTRY_COMPARE(posted.size(), 2);
     QCOMPARE(m_database->rows(u"SELECT Ora FROM Presenze ORDER BY Progr"_s),
              (QStringList{u"8"_s, u"9"_s, u"10"_s}));
+}
+
+void TestDownloadCycle::notedListingCountsOnlyIfCollected_data()
+{
+    QTest::addColumn<bool>("collected");
+    QTest::newRow("stopped after storing") << true;
+    QTest::newRow("stopped before storing") << false;
+}
+
+// A stop between noting a listing and storing its records: at start-up the
+// note stands only if Scarico.txt ends with the listing.
+void TestDownloadCycle::notedListingCountsOnlyIfCollected()
+{
+    QFETCH(bool, collected);
+    const QList<CollectedTransit> listing{{1, u"127.0.0.11"_s, record(u"0800"_s, u"051226"_s)},
+                                          {1, u"127.0.0.11"_s, record(u"0900"_s, u"051226"_s)}};
+    CollectedTransits files(m_fixture->workspace.path());
+    Error error;
+    QVERIFY(files.noteListing(listing, error));
+    if (collected)
+        QVERIFY(files.append(listing, error));
+    files.settleListing();
+    QCOMPARE(m_fixture->workspace.exists(u"ScaricoInCancellazione.txt"_s), collected);
+    QVERIFY(!m_fixture->workspace.exists(u"ScaricoInCancellazione.new"_s));
+    QCOMPARE(files.alreadyCollected(listing), collected ? 2 : 0);
 }
 
 void TestDownloadCycle::unpostableRecordsAreSetAside()
