@@ -11,6 +11,8 @@
 #include "terminal/terminalcommands.h"
 #include "terminal/terminalregistry.h"
 
+#include <QElapsedTimer>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -298,8 +300,12 @@ void DownloadCycle::postSlice()
 {
     CollectedTransit line;
     bool more = true;
-    for (int i = 0; i < LinesPerSlice && (more = m_files.nextInPass(line)); ++i)
-        postLine(line, ++m_posted);
+    QElapsedTimer slice;
+    slice.start();
+    do {
+        if ((more = m_files.nextInPass(line)))
+            postLine(line, ++m_posted);
+    } while (more && slice.elapsed() < SliceMs);
     if (more) {
         // Back to the event loop: live reads are served between slices.
         QTimer::singleShot(0, this, &DownloadCycle::postSlice);

@@ -22,7 +22,9 @@ public:
     static constexpr int IdleInterval = 60000;
     static constexpr int PassInterval = 2000;
     static constexpr int TransferTimeout = 60000;
-    static constexpr int LinesPerSlice = 20;
+    // Posting runs in slices of this many milliseconds (at least one line),
+    // whatever a line costs on the backend at hand.
+    static constexpr int SliceMs = 3;
 
     explicit DownloadCycle(ParvixServer& server, QObject* parent = nullptr);
 
