@@ -14,7 +14,7 @@ Dialect::Dialect(const DatabaseTarget& target)
 QVariant Dialect::date(const QDate& value) const
 {
     if (m_server == DatabaseTarget::Server::SQLite)
-        return value.toString(u"yyyy-MM-dd"_s);
+        return value.toString(Qt::ISODate); // yyyy-MM-dd, without the format parser
     return value;
 }
 
@@ -22,7 +22,7 @@ QVariant Dialect::dateTime(const QDateTime& value) const
 {
     if (m_server == DatabaseTarget::Server::SQLite ||
         m_backend == DatabaseTarget::Backend::PostgreSQL)
-        return value.toString(u"yyyy-MM-dd HH:mm:ss"_s);
+        return value.date().toString(Qt::ISODate) + u' ' + value.time().toString(Qt::ISODate);
     return value;
 }
 
