@@ -7,7 +7,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <sys/stat.h>
 
@@ -17,11 +16,13 @@ ActivityLog::ActivityLog(const Clock& clock, const Switches& switches)
     : m_clock(clock)
     , m_switches(switches)
     , m_folder(QDir::currentPath())
+    , m_encodedPath(QFile::encodeName(filePath()))
 {}
 
 void ActivityLog::setLocation(const QString& workingDirectory, const QString& CartellaRegistro)
 {
     m_folder = DatedLine::inFolder(workingDirectory, CartellaRegistro, QString());
+    m_encodedPath = QFile::encodeName(filePath());
     m_file.reset();
 }
 
@@ -36,7 +37,7 @@ void ActivityLog::LogFile(const QString& CmdTxt)
         return;
     const QByteArray line = DatedLine::make(m_clock.now(), CmdTxt);
     struct stat status = {};
-    const bool exists = ::stat(QFile::encodeName(filePath()).constData(), &status) == 0;
+    const bool exists = ::stat(m_encodedPath.constData(), &status) == 0;
     if (!exists || status.st_size > RotationSize)
         rotate(exists);
     else if (m_file && m_fileId != std::pair{quint64(status.st_dev), quint64(status.st_ino)})

@@ -39,6 +39,7 @@ private:
     const Clock& m_clock;
     const Switches& m_switches;
     QString m_folder;
+    QByteArray m_encodedPath; // the log's path as the system takes it, looked at every line
     QString MsgLog;
     std::unique_ptr<QFile> m_file;
     std::pair<quint64, quint64> m_fileId; // device and inode of m_file

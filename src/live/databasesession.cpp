@@ -34,6 +34,7 @@ void DatabaseSession::configure(const QString& StringaConn, const QString& worki
     closeConnection();
     m_target = DatabaseTarget::fromConnectionString(StringaConn, workingDirectory);
     m_dialect = Dialect(m_target);
+    m_embeddedFile = QFile::encodeName(QUrl(m_target.databaseName).toLocalFile());
 }
 
 void DatabaseSession::Open_DB()
@@ -114,8 +115,7 @@ void DatabaseSession::closeConnection()
 std::pair<quint64, quint64> DatabaseSession::fileIdentity() const
 {
     struct stat status = {};
-    const QString file = QUrl(m_target.databaseName).toLocalFile();
-    if (!isEmbedded() || ::stat(QFile::encodeName(file).constData(), &status) != 0)
+    if (!isEmbedded() || ::stat(m_embeddedFile.constData(), &status) != 0)
         return {0, 0};
     return {quint64(status.st_dev), quint64(status.st_ino)};
 }

@@ -77,5 +77,6 @@ private:
     mutable bool m_retire = false; // a statement failed on this connection
     bool m_inTransaction = false;
     std::pair<quint64, quint64> m_openedFile;
+    QByteArray m_embeddedFile; // looked at before every transit
     mutable std::unordered_map<QString, std::shared_ptr<PreparedStatement>> m_prepared;
 };
