@@ -19,6 +19,9 @@ if [ ! -f "$root/demo/parvix.db" ]; then
     cat "$root/db/sqlite/schema.sql" "$root/db/demo.sql" | sqlite3 "$root/demo/parvix.db"
     echo "Created the demo database demo/parvix.db"
 fi
+# A demo database made before the server had a table of its own gets it, as a site would.
+sqlite3 "$root/demo/parvix.db" "$(sed -n '/^CREATE TABLE ParvixScarico/,/^);/p' "$root/db/sqlite/schema.sql" |
+    sed 's/CREATE TABLE/CREATE TABLE IF NOT EXISTS/')"
 cd "$root/demo"
 
 # The server listens on 8499 on every address, so the terminals listen on 8500.

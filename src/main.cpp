@@ -88,6 +88,11 @@ int main(int argc, char* argv[])
     // The "AGGIORNA Porte" button of the window.
     QObject::connect(&unixSignals, &UnixSignals::hangupRequested, &server,
                      [&] { server.connections().Collega(); });
+    QObject::connect(&unixSignals, &UnixSignals::retryRequested, &server,
+                     [&] { server.download().retryFailed(); });
+    if (options.repostFailed)
+        QObject::connect(&server, &ParvixServer::started, &server,
+                         [&] { server.download().retryFailed(); });
     const int code = QCoreApplication::exec();
     server.shutdown(); // runs a second time as the program ends, as the window's destruction does
     return code;

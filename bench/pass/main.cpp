@@ -2,14 +2,17 @@
 #include "benchterminals.h"
 #include "benchworkspace.h"
 #include "figures.h"
+#include "spool/collectedtransit.h"
+#include "spool/spool.h"
 #include "support/simulatedterminals.h"
-#include "terminal/collectedtransits.h"
 #include "transitmix.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
@@ -29,8 +32,54 @@ struct Moments
     qint64 firstDirectory = -1; // ns: the first terminal announced its file
     qint64 lastDeleted = -1;    // every terminal's file is gone
     qint64 ordered = -1;        // ScaricoOK.txt written: posting begins
-    qint64 posted = -1;         // the pass's progress file removed
+    qint64 posted = -1;         // ScaricoOK.txt moved to ScaricoOK_OLD.txt
 };
+
+struct SpoolTimes
+{
+    double listing = 0;
+    double posting = 0;
+};
+
+// The spool's part of the pass, alone: the listings committed as the cycle
+// commits them, then per slice of the posting what it records (the intents
+// of its lines, the lines of the slice before posted).
+SpoolTimes spoolAlone(const QList<QList<CollectedTransit>>& listings, int linesPerSlice)
+{
+    QTemporaryDir folder;
+    Spool spool(folder.filePath(u"Scarico.db"_s));
+    bool created = false;
+    Error error;
+    SpoolTimes times;
+    if (!spool.open({}, created, error))
+        return times;
+    QElapsedTimer timer;
+    timer.start();
+    for (const QList<CollectedTransit>& listing : listings) {
+        qsizetype known = 0;
+        spool.alreadyCollected(qint16(listing.first().NumTer), listing, known, error);
+        spool.storeListing(qint16(listing.first().NumTer), listing, known, listing, {}, 0, error);
+    }
+    times.listing = double(timer.nsecsElapsed()) / 1e9;
+    timer.restart();
+    qint64 pass = 0;
+    spool.beginPass(u"Backup.txt"_s, pass, error);
+    const QByteArray journalLine(60, 'j');
+    QList<Spool::Line> batch;
+    bool committed = false;
+    while (spool.lines(Spool::State::Pending, 64, batch, error) && !batch.isEmpty()) {
+        for (qsizetype from = 0; from < batch.size(); from += linesPerSlice) {
+            QList<Spool::Outcome> intents;
+            for (const Spool::Line& line : batch.mid(from, linesPerSlice))
+                intents.append({line.id, Spool::State::Committing, {}, 0, journalLine});
+            spool.record(intents, pass, committed, error);
+            committed = true;
+        }
+    }
+    spool.record({}, pass, committed, error);
+    times.posting = double(timer.nsecsElapsed()) / 1e9;
+    return times;
+}
 
 double seconds(qint64 from, qint64 to)
 {
@@ -110,12 +159,16 @@ int main(int argc, char* argv[])
 
     // The bare floor for this pass: its first transits in time order.
     QList<CollectedTransit> sample;
-    for (const QString& name : storedFiles())
+    QList<QList<CollectedTransit>> listings;
+    for (const QString& name : storedFiles()) {
+        listings.append(QList<CollectedTransit>());
         for (const QByteArray& line : workspace.files().read(name).split('\n'))
             if (!line.isEmpty())
-                sample.append(
-                    {1, u"127.0.0.11"_s, QChar(2) + QString::fromLatin1(line) + QChar(3)});
-    CollectedTransits::sortChronologically(sample);
+                listings.last().append({listings.size(), u"127.0.0.11"_s,
+                                        QChar(2) + QString::fromLatin1(line) + QChar(3)});
+        sample += listings.last();
+    }
+    CollectedTransit::sortChronologically(sample);
     QStringList sampleRecords;
     for (qsizetype i = 0; i < qMin<qsizetype>(5000, sample.size()); ++i)
         sampleRecords.append(sample[i].record);
@@ -132,7 +185,12 @@ int main(int argc, char* argv[])
     QElapsedTimer clock;
     clock.start();
     Moments at;
-    const QString progress = workspace.files().filePath(u"ScaricoOK.pos"_s);
+    const QFileInfo ordered(workspace.files().filePath(u"ScaricoOK.txt"_s));
+    const QFileInfo previous(workspace.files().filePath(u"ScaricoOK_OLD.txt"_s));
+    const auto size = [](QFileInfo info) {
+        info.refresh();
+        return info.size();
+    };
     QTimer liveReads;
     int liveSent = 0;
     QObject::connect(&liveReads, &QTimer::timeout, [&] {
@@ -148,11 +206,13 @@ int main(int argc, char* argv[])
                 at.firstDirectory = now;
             if (at.firstDirectory >= 0 && at.lastDeleted < 0 && storedFiles().isEmpty())
                 at.lastDeleted = now;
-            if (at.lastDeleted >= 0 && at.ordered < 0 && QFile::exists(progress)) {
+            // A small pass may be posted between two looks.
+            if (at.lastDeleted >= 0 && at.ordered < 0 &&
+                (size(ordered) > 0 || size(previous) > 0)) {
                 at.ordered = now;
                 liveReads.start();
             }
-            if (at.ordered >= 0 && !QFile::exists(progress)) {
+            if (at.ordered >= 0 && size(ordered) == 0 && size(previous) > 0) {
                 at.posted = now;
                 liveReads.stop();
                 return true;
@@ -194,6 +254,13 @@ int main(int argc, char* argv[])
                 "transits/s; pass/bare %.2f\n",
                 posting, double(transits) / posting, qlonglong(bare.transits), bare.perSecond(),
                 double(transits) / posting / bare.perSecond());
+    // Slices of a few milliseconds: as many lines each as the posting managed.
+    const int linesPerSlice = qMax(1, int(double(transits) / posting * 0.003));
+    const SpoolTimes spool = spoolAlone(listings, linesPerSlice);
+    std::printf("    spool alone: listing %.2f s (%.0f %% of the listing), posting %.2f s (%.0f %% "
+                "of the posting)\n",
+                spool.listing, 100 * spool.listing / listing, spool.posting,
+                100 * spool.posting / posting);
     const QList<double> latencies = live.latenciesMs();
     std::printf("    live reads during posting: %lld, p50 %.1f ms, p99 %.1f ms, max %.1f ms\n",
                 qlonglong(latencies.size()), Figures::percentile(latencies, 50),

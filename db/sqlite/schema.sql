@@ -1,4 +1,5 @@
--- The six tables Parvix reads and writes, for an embedded SQLite database.
+-- The six tables Parvix reads and writes, and its own ParvixScarico, for an
+-- embedded SQLite database.
 -- Dates are text YYYY-MM-DD and date-times text YYYY-MM-DD HH:MM:SS.
 CREATE TABLE Dipendenti (
     NumOrdine INTEGER PRIMARY KEY,
@@ -77,3 +78,13 @@ CREATE TABLE RigheOrdini (
 -- reads the whole table.
 CREATE INDEX Presenze_Dipendente_DataComp ON Presenze (Dipendente, DataComp);
 CREATE INDEX SchedeLav_Dipendente_Data ON SchedeLav (Dipendente, Data);
+
+-- The one table of Parvix's own, which a site installs with the others: a
+-- stored transit posted from a terminal's file commits its key here in the
+-- same transaction, so a posting cut short by a crash is finished without
+-- posting a transit twice. The server never creates it; without it, stored
+-- transits are posted without the key (see docs/operations.md).
+CREATE TABLE ParvixScarico (
+    Chiave VARCHAR(64) NOT NULL PRIMARY KEY,
+    Registrato TEXT
+);

@@ -1,5 +1,6 @@
--- The six tables Parvix reads and writes, for SQL Server (the site's own
--- database normally has them already; this is for a test installation).
+-- The six tables Parvix reads and writes, and its own ParvixScarico, for SQL
+-- Server (the site's own database normally has the six already; this is for a
+-- test installation).
 CREATE TABLE Dipendenti (
     NumOrdine smallint PRIMARY KEY,
     NumBadge int NOT NULL,
@@ -77,3 +78,13 @@ CREATE TABLE RigheOrdini (
 -- reads the whole table.
 CREATE INDEX Presenze_Dipendente_DataComp ON Presenze (Dipendente, DataComp);
 CREATE INDEX SchedeLav_Dipendente_Data ON SchedeLav (Dipendente, Data);
+
+-- The one table of Parvix's own, which a site installs with the others: a
+-- stored transit posted from a terminal's file commits its key here in the
+-- same transaction, so a posting cut short by a crash is finished without
+-- posting a transit twice. The server never creates it; without it, stored
+-- transits are posted without the key (see docs/operations.md).
+CREATE TABLE ParvixScarico (
+    Chiave varchar(64) NOT NULL PRIMARY KEY,
+    Registrato datetime
+);

@@ -40,8 +40,12 @@ bool CommandLine::parse(const QStringList& arguments, CommandLine& result, QStri
     const QCommandLineOption timeScale(
         u"time-scale"_s,
         u"Multiply every timer, wait and time-out by F (0 < F <= 1; tests and demos)."_s, u"F"_s);
-    parser.addOptions(
-        {headless, listenPort, terminalPort, showMessages, hideErrors, trace, saveAll, timeScale});
+    const QCommandLineOption repostFailed(
+        u"repost-failed"_s,
+        u"Post again the stored transits that failed (ScaricoNonRegistrati.txt); SIGUSR1 does "
+        "the same while the server runs."_s);
+    parser.addOptions({headless, listenPort, terminalPort, showMessages, hideErrors, trace, saveAll,
+                       timeScale, repostFailed});
 
     if (!parser.parse(arguments)) {
         error = parser.errorText();
@@ -58,6 +62,7 @@ bool CommandLine::parse(const QStringList& arguments, CommandLine& result, QStri
 
     CommandLine options;
     options.headless = parser.isSet(headless);
+    options.repostFailed = parser.isSet(repostFailed);
     if (parser.isSet(listenPort) && !parsePort(parser.value(listenPort), options.listenPort)) {
         error = u"--listen-port needs a port number from 1 to 65535"_s;
         return false;

@@ -11,6 +11,7 @@ struct CommandLine
     quint16 listenPort = 8499;
     quint16 terminalPort = 8499;
     double timeScale = 1.0;
+    bool repostFailed = false;
     Switches switches;
 
     // False with a message for the user when an option is wrong; --help and

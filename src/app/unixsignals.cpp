@@ -36,6 +36,7 @@ UnixSignals::UnixSignals(QObject* parent)
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGHUP, &action, nullptr);
+    ::sigaction(SIGUSR1, &action, nullptr);
 }
 
 UnixSignals::~UnixSignals()
@@ -43,6 +44,7 @@ UnixSignals::~UnixSignals()
     ::signal(SIGINT, SIG_DFL);
     ::signal(SIGTERM, SIG_DFL);
     ::signal(SIGHUP, SIG_DFL);
+    ::signal(SIGUSR1, SIG_DFL);
 }
 
 void UnixSignals::drain()
@@ -51,6 +53,8 @@ void UnixSignals::drain()
     while (::read(g_pipe[1], &number, 1) == 1) {
         if (number == SIGHUP)
             Q_EMIT hangupRequested();
+        else if (number == SIGUSR1)
+            Q_EMIT retryRequested();
         else
             Q_EMIT terminateRequested();
     }

@@ -4,7 +4,8 @@
 
 class QSocketNotifier;
 
-// Turns SIGINT and SIGTERM (stop) and SIGHUP (connect again) into Qt signals
+// Turns SIGINT and SIGTERM (stop), SIGHUP (connect again) and SIGUSR1 (post
+// the failed stored transits again) into Qt signals
 // on the event loop, where the server's procedures can run safely (a signal
 // handler may only write a byte).
 class UnixSignals : public QObject
@@ -18,6 +19,7 @@ public:
 Q_SIGNALS:
     void terminateRequested();
     void hangupRequested();
+    void retryRequested();
 
 private:
     void drain();

@@ -25,7 +25,7 @@ QString BadgeCheck::displayText(const QString& text)
     return u"%E"_s + QChar(14) + text + QChar(255);
 }
 
-void BadgeCheck::Controlla(const TransitRead& read, TransitContext& context)
+Verdict BadgeCheck::Controlla(const TransitRead& read, TransitContext& context)
 {
     TerminalRegistry& registry = m_server.registry();
     registry.BadgeErrato = 0;
@@ -42,42 +42,42 @@ void BadgeCheck::Controlla(const TransitRead& read, TransitContext& context)
         return fail(error);
     if (!employee.next()) {
         if (employee.lastError().isValid())
-            return fail(DatabaseSession::errorOf(employee.lastError()));
+            return fail(m_server.session().failure(employee.lastError()));
         return reject(read, u"KBadge Errato"_s, {u"Badge Errato"_s, u"[3]"_s});
     }
     context.DipCorrente = static_cast<qint16>(employee.value(u"NumOrdine"_s).toInt());
     const QVariant collaudo = employee.value(u"Collaudo"_s);
     context.FlagCollaudo = collaudo.isNull() ? u"N"_s : collaudo.toString();
 
-    const bool checked = read.CodiceFunzione == u"#C"_s ? checkAttendance(read, context, error)
-                                                        : checkOrder(read, context, error);
-    if (!checked)
-        fail(error);
+    return read.CodiceFunzione == u"#C"_s ? checkAttendance(read, context)
+                                          : checkOrder(read, context);
 }
 
-bool BadgeCheck::checkAttendance(const TransitRead& read, TransitContext& context, Error& error)
+Verdict BadgeCheck::checkAttendance(const TransitRead& read, TransitContext& context)
 {
     context.OraTransito = Basic::Mid(read.RecordTransito, 2, 2);
     context.MinTransito = Basic::Mid(read.RecordTransito, 4, 2);
     context.StatoPresenza = 1;
     std::optional<qint64> total;
+    Error error;
     if (!Attendance(m_server.session())
              .count(context.DipCorrente, TransitRecord::date(read.RecordTransito), total, error))
-        return false;
+        return fail(error);
     // An odd number of records that day means the employee is in: this is an exit.
     if (total && *total % 2 != 0)
         context.StatoPresenza = 2;
-    return true;
+    return Verdict();
 }
 
-bool BadgeCheck::checkOrder(const TransitRead& read, TransitContext& context, Error& error)
+Verdict BadgeCheck::checkOrder(const TransitRead& read, TransitContext& context)
 {
     const QString& record = read.RecordTransito;
     const qint64 branch = Basic::Val(Basic::Mid(record, 27, 1));
     context.OrdFiliale = QString::number(branch == 0 ? m_server.settings().NumFiliale : branch);
     qint32 number = 0;
+    Error error;
     if (!TransitRecord::wholeNumber(Basic::Mid(record, 28, 5), number, error))
-        return false;
+        return fail(error);
     context.OrdineCorrente = QString::number(number);
     context.OrdAnno = QString::number(Basic::Val(Basic::Mid(record, 25, 2)));
     context.OrdProgr = QString::number(Basic::Val(Basic::Mid(record, 33, 1)));
@@ -91,23 +91,20 @@ bool BadgeCheck::checkOrder(const TransitRead& read, TransitContext& context, Er
             "Filiale = ? And Progressivo = ?"_s,
             {context.OrdAnno.toInt(), number, context.OrdFiliale.toInt(), context.OrdProgr.toInt()},
             error))
-        return false;
+        return fail(error);
     log.SpY(202);
     const QString notFound = u"KOrdine n. "_s + context.OrdineCorrente + u"|      Errato"_s;
     if (!order.next()) {
-        if (order.lastError().isValid()) {
-            error = DatabaseSession::errorOf(order.lastError());
-            return false;
-        }
+        if (order.lastError().isValid())
+            return fail(m_server.session().failure(order.lastError()));
         // A start of work creates a missing order; an end of work may name none.
         if (number > 0 && read.CodiceFunzione == u"#A"_s)
-            return true;
+            return Verdict();
         if (number <= 0 && read.CodiceFunzione == u"#B"_s)
-            return true;
+            return Verdict();
         if (number > 0)
             log.SpY(205);
-        reject(read, notFound, {u"[1]"_s});
-        return true;
+        return reject(read, notFound, {u"[1]"_s});
     }
     const QVariant targa = order.value(u"Targa"_s);
     if (!targa.isNull())
@@ -119,15 +116,16 @@ bool BadgeCheck::checkOrder(const TransitRead& read, TransitContext& context, Er
         const QString closed = m_server.settings().ModoTarga.toUpper() == u"TARGA"_s
                                    ? u"KOrdine n. "_s + context.OrdineCorrente + u"|      Chiuso"_s
                                    : u"KOrdine "_s + context.OrdTarga.left(9) + u"|      Chiuso"_s;
-        reject(read, closed, {u"[2]"_s});
-    } else if (read.CodiceFunzione == u"#D"_s && context.FlagCollaudo == u"N"_s) {
-        reject(read, u"K    Tessera    |  NON ABILITATA"_s, {u"[2]"_s});
+        return reject(read, closed, {u"[2]"_s});
     }
-    return true;
+    if (read.CodiceFunzione == u"#D"_s && context.FlagCollaudo == u"N"_s)
+        return reject(read, u"K    Tessera    |  NON ABILITATA"_s, {u"[2]"_s});
+    return Verdict();
 }
 
 // The verdict counts at once; the answer follows one second later.
-void BadgeCheck::reject(const TransitRead& read, const QString& text, const QStringList& logLines)
+Verdict BadgeCheck::reject(const TransitRead& read, const QString& text,
+                           const QStringList& logLines)
 {
     m_server.registry().BadgeErrato = 1;
     m_server.wait().Pausa(1.0, this, [this, read, text, logLines] {
@@ -142,11 +140,13 @@ void BadgeCheck::reject(const TransitRead& read, const QString& text, const QStr
             m_server.log().LogFile(line);
         m_server.commands().InvioMessaggio(registry.EsitoInvio);
     });
+    return Verdict{Verdict::Kind::Rejected, Error()};
 }
 
-void BadgeCheck::fail(const Error& error)
+Verdict BadgeCheck::fail(const Error& error)
 {
     m_server.registry().BadgeErrato = 1;
     m_server.log().LogFile(u"Errore #"_s + QString::number(error.number) + u" verificato: "_s +
                            error.description);
+    return Verdict{Verdict::Kind::Failed, error};
 }

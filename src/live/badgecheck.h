@@ -5,12 +5,26 @@
 
 #include <QObject>
 
+#include "app/error.h"
+
 class ParvixServer;
-struct Error;
+
+// What the check decided about one transit.
+struct Verdict
+{
+    enum class Kind
+    {
+        Accepted,
+        Rejected, // its display text goes to the terminal one second later
+        Failed    // a statement or a field failed: `error`, logged already
+    };
+    Kind kind = Kind::Accepted;
+    Error error;
+};
 
 // Controlla: may this transit be posted? It looks the badge up, counts the
 // day's attendance records or looks the order up, leaves the verdict in
-// BadgeErrato and fills the transit context. A rejection is decided at once;
+// BadgeErrato (and returns it) and fills the transit context. A rejection is decided at once;
 // its display text and log lines go out one second later, to the terminal of
 // the read, while every other terminal is served.
 class BadgeCheck : public QObject
@@ -20,16 +34,16 @@ class BadgeCheck : public QObject
 public:
     explicit BadgeCheck(ParvixServer& server, QObject* parent = nullptr);
 
-    void Controlla(const TransitRead& read, TransitContext& context);
+    Verdict Controlla(const TransitRead& read, TransitContext& context);
 
     // "%E", character 14, the text, character 255.
     static QString displayText(const QString& text);
 
 private:
-    bool checkAttendance(const TransitRead& read, TransitContext& context, Error& error);
-    bool checkOrder(const TransitRead& read, TransitContext& context, Error& error);
-    void reject(const TransitRead& read, const QString& text, const QStringList& logLines);
-    void fail(const Error& error);
+    Verdict checkAttendance(const TransitRead& read, TransitContext& context);
+    Verdict checkOrder(const TransitRead& read, TransitContext& context);
+    Verdict reject(const TransitRead& read, const QString& text, const QStringList& logLines);
+    Verdict fail(const Error& error);
 
     ParvixServer& m_server;
 };

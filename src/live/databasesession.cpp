@@ -2,6 +2,7 @@
 
 #include "app/activitylog.h"
 #include "app/errorcatalogue.h"
+#include "live/sqlerror.h"
 #include "terminal/terminalregistry.h"
 
 #include <QFile>
@@ -39,31 +40,51 @@ void DatabaseSession::configure(const QString& StringaConn, const QString& worki
 
 void DatabaseSession::Open_DB()
 {
-    m_log.SpY(401);
-    if (connectionReusable())
-        return;
-    closeConnection();
     Error error;
-    if (m_target.backend == DatabaseTarget::Backend::Unknown) {
-        error = Error{ErrorNumber::ProviderNotFound, m_target.problem};
-    } else if (!QSqlDatabase::isDriverAvailable(m_target.driver)) {
-        error = Error{ErrorNumber::ProviderNotFound,
-                      ErrorCatalogue::description(ErrorNumber::ProviderNotFound) + u": "_s +
-                          m_target.driver};
-    } else {
-        QSqlDatabase db = m_target.addDatabase(ConnectionName);
-        if (!db.open())
-            error = errorOf(db.lastError());
-        else if (m_target.backend == DatabaseTarget::Backend::SQLite)
-            useWriteAheadLog(db);
-        m_openedFile = fileIdentity();
-    }
-    if (!error.isSet())
+    if (open(error))
         return;
     MsgErrore = u"Op DB:Errore #"_s + QString::number(error.number) + u" verificato: "_s +
                 error.description;
     m_registry.BadgeErrato = 1;
     m_log.LogFile(MsgErrore);
+}
+
+bool DatabaseSession::open(Error& error)
+{
+    m_log.SpY(401);
+    return connect(error);
+}
+
+bool DatabaseSession::connect(Error& error)
+{
+    if (connectionReusable())
+        return true;
+    closeConnection();
+    return openConnection(error);
+}
+
+bool DatabaseSession::openConnection(Error& error)
+{
+    if (m_target.backend == DatabaseTarget::Backend::Unknown) {
+        error = Error{ErrorNumber::ProviderNotFound, m_target.problem};
+        return false;
+    }
+    if (!QSqlDatabase::isDriverAvailable(m_target.driver)) {
+        error = Error{ErrorNumber::ProviderNotFound,
+                      ErrorCatalogue::description(ErrorNumber::ProviderNotFound) + u": "_s +
+                          m_target.driver};
+        return false;
+    }
+    QSqlDatabase db = m_target.addDatabase(ConnectionName);
+    ++m_connectionSerial;
+    if (!db.open()) {
+        error = failure(db.lastError());
+        return false;
+    }
+    if (m_target.backend == DatabaseTarget::Backend::SQLite)
+        useWriteAheadLog(db);
+    m_openedFile = fileIdentity();
+    return true;
 }
 
 // The embedded database: a write-ahead log, whose commits do not wait on the
@@ -81,16 +102,19 @@ void DatabaseSession::useWriteAheadLog(QSqlDatabase& db)
 void DatabaseSession::Close_DB()
 {
     m_log.SpY(501);
-    if (m_inTransaction && isOpen())
-        database().rollback();
-    m_inTransaction = false;
+    rollback();
     if (m_retire)
         closeConnection();
 }
 
 bool DatabaseSession::connectionReusable() const
 {
-    if (m_retire || !isOpen())
+    return !m_retire && answers();
+}
+
+bool DatabaseSession::answers() const
+{
+    if (!isOpen())
         return false;
     if (isEmbedded()) // replaced, moved or deleted under the server: open it anew
         return fileIdentity() == m_openedFile && m_openedFile.second != 0;
@@ -120,46 +144,53 @@ std::pair<quint64, quint64> DatabaseSession::fileIdentity() const
     return {quint64(status.st_dev), quint64(status.st_ino)};
 }
 
-void DatabaseSession::begin()
+bool DatabaseSession::begin(Error& error)
 {
-    if (isOpen())
-        m_inTransaction = database().transaction();
+    if (!isOpen()) {
+        error = ErrorCatalogue::make(ErrorNumber::ObjectClosed);
+        return false;
+    }
+    m_inTransaction = database().transaction();
+    if (!m_inTransaction) {
+        error = failure(database().lastError());
+        m_retire = true;
+    }
+    return m_inTransaction;
 }
 
-namespace {
-constexpr qint64 LinesPerToken = 1000000;
+bool DatabaseSession::commit(Error& error)
+{
+    if (!isOpen() || !m_inTransaction) {
+        error = ErrorCatalogue::make(ErrorNumber::ObjectClosed);
+        return false;
+    }
+    m_inTransaction = false;
+    if (database().commit())
+        return true;
+    m_retire = true;
+    error = failure(database().lastError());
+    return false;
 }
 
-void DatabaseSession::markPosted(int token, qint64 line)
+void DatabaseSession::rollback()
 {
-    if (m_target.backend != DatabaseTarget::Backend::SQLite || !isOpen() || token <= 0)
-        return;
-    QSqlQuery(database())
-        .exec(u"PRAGMA user_version = "_s + QString::number(token * LinesPerToken + line));
+    if (m_inTransaction && isOpen())
+        database().rollback();
+    m_inTransaction = false;
 }
 
-qint64 DatabaseSession::postedMark(int token)
+qint64 DatabaseSession::legacyPostedMark(int token)
 {
-    if (m_target.backend != DatabaseTarget::Backend::SQLite || !isOpen() || token <= 0)
+    // The header held the token times a million plus the line.
+    constexpr qint64 LinesPerToken = 1000000;
+    Error error;
+    if (!isEmbedded() || token <= 0 || !open(error))
         return -1;
     QSqlQuery query(database());
     if (!query.exec(u"PRAGMA user_version"_s) || !query.next())
         return -1;
     const qint64 mark = query.value(0).toLongLong();
     return mark / LinesPerToken == token ? mark % LinesPerToken : -1;
-}
-
-void DatabaseSession::commit()
-{
-    if (!isOpen() || !m_inTransaction)
-        return;
-    m_inTransaction = false;
-    if (database().commit())
-        return;
-    m_retire = true;
-    const Error error = errorOf(database().lastError());
-    m_log.LogFile(u"Errore #"_s + QString::number(error.number) + u" verificato: "_s +
-                  error.description);
 }
 
 bool DatabaseSession::isOpen() const
@@ -202,23 +233,13 @@ bool DatabaseSession::run(SessionQuery& query, const QString& statement, const Q
         q.bindValue(int(i), values[i]);
     ran = ran && q.exec();
     if (!ran) {
-        error = errorOf(q.lastError());
+        error = failure(q.lastError());
         m_retire = true;
     }
     return ran;
 }
 
-// The driver's native error number (the first number in its code, so an
-// SQLSTATE such as "08006" still gives a number) and its text.
-Error DatabaseSession::errorOf(const QSqlError& error)
+Error DatabaseSession::failure(const QSqlError& error) const
 {
-    bool ok = false;
-    int number = error.nativeErrorCode().toInt(&ok);
-    if (!ok || number == 0)
-        number = error.type() == QSqlError::ConnectionError ? -2147467259 : -2147217900;
-    // One log line: the drivers' line breaks and indents become single blanks.
-    QString text = error.databaseText().simplified();
-    if (text.isEmpty())
-        text = error.driverText().simplified();
-    return Error{number, text};
+    return SqlError::toError(error, m_target.server);
 }

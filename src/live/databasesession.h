@@ -30,16 +30,26 @@ public:
 
     void configure(const QString& StringaConn, const QString& workingDirectory);
 
+    // Open_DB logs a failure ("Op DB:Errore #…") and leaves the rest to the
+    // check's own failure; open() only reports it, for a caller that holds
+    // its work while the database cannot be reached. Both write trace 401;
+    // connect() is the same without it, for a look outside any transit.
     void Open_DB();
+    bool open(Error& error);
+    bool connect(Error& error);
     void Close_DB();
-    // A transaction around one transit of a download pass; a failed commit is logged.
-    void begin();
-    void commit();
-    // In the embedded SQLite database, the line of a download pass that the
-    // transaction under way posts is recorded in the database header, so it
-    // commits with it; -1 elsewhere or when it cannot be read.
-    void markPosted(int token, qint64 line);
-    qint64 postedMark(int token);
+    // The transaction around a slice of stored transits; nothing is logged here.
+    bool begin(Error& error);
+    bool commit(Error& error);
+    void rollback();
+    // Whether the database still answers: after a failed statement, tells a
+    // broken link from a statement the database refused.
+    bool answers() const;
+    // Grows with every connection opened, for what must be checked once per connection.
+    quint64 connectionSerial() const { return m_connectionSerial; }
+    // The line of a download pass that an earlier version recorded in the
+    // embedded database's header with its token; -1 elsewhere.
+    qint64 legacyPostedMark(int token);
 
     bool isOpen() const;
     bool isEmbedded() const { return m_target.backend == DatabaseTarget::Backend::SQLite; }
@@ -51,8 +61,8 @@ public:
     // driver's native number and text.
     bool run(SessionQuery& query, const QString& statement, const QVariantList& values,
              Error& error) const;
-
-    static Error errorOf(const QSqlError& error);
+    // A driver's error as this backend's Error.
+    Error failure(const QSqlError& error) const;
 
     // Sees every statement run() is given, with its values (the benchmarks
     // replay them against the bare database).
@@ -64,6 +74,7 @@ public:
 
 private:
     bool connectionReusable() const;
+    bool openConnection(Error& error);
     void closeConnection();
     // The embedded database file as the system knows it (device, inode).
     std::pair<quint64, quint64> fileIdentity() const;
@@ -76,6 +87,7 @@ private:
     StatementObserver m_observer;
     mutable bool m_retire = false; // a statement failed on this connection
     bool m_inTransaction = false;
+    quint64 m_connectionSerial = 0;
     std::pair<quint64, quint64> m_openedFile;
     QByteArray m_embeddedFile; // looked at before every transit
     mutable std::unordered_map<QString, std::shared_ptr<PreparedStatement>> m_prepared;

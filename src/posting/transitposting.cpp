@@ -30,19 +30,38 @@ TransitPosting::TransitPosting(ParvixServer& server, QObject* parent)
 
 void TransitPosting::CalcolaMov(const TransitRead& read, TransitContext& context)
 {
+    Error error;
+    run(read, context, nullptr, error);
+}
+
+bool TransitPosting::CalcolaMov(const TransitRead& read, TransitContext& context,
+                                QByteArray& journalLine, Error& error)
+{
+    return run(read, context, &journalLine, error);
+}
+
+bool TransitPosting::run(const TransitRead& read, TransitContext& context, QByteArray* journalLine,
+                         Error& error)
+{
     TerminalRegistry& registry = m_server.registry();
     registry.BadgeErrato = 0;
     QString Etichetta;
-    Error error;
-    if (post(read, context, Etichetta, error))
-        return;
+    if (post(read, context, Etichetta, error, journalLine))
+        return true;
     registry.BadgeErrato = 1;
     m_server.log().LogFile(Etichetta + u"Errore #"_s + QString::number(error.number) +
                            u" verificato: "_s + error.description);
+    return false;
+}
+
+QString TransitPosting::journalPath() const
+{
+    return DatedLine::inFolder(m_server.workingDirectory(), m_server.settings().CartellaBackup,
+                               u"Backup.txt"_s);
 }
 
 bool TransitPosting::post(const TransitRead& read, TransitContext& context, QString& Etichetta,
-                          Error& error)
+                          Error& error, QByteArray* journalLine)
 {
     TerminalRegistry& registry = m_server.registry();
     ActivityLog& log = m_server.log();
@@ -99,9 +118,11 @@ bool TransitPosting::post(const TransitRead& read, TransitContext& context, QStr
         }
     }
     log.SpY(114);
-    Journal journal(
-        DatedLine::inFolder(m_server.workingDirectory(), settings.CartellaBackup, u"Backup.txt"_s),
-        log);
+    if (journalLine) {
+        *journalLine = Journal::line(t, line.type, line.note);
+        return true;
+    }
+    Journal journal(journalPath(), log);
     if (!journal.append(t, line.type, line.note, error))
         return false;
     log.SpY(116);

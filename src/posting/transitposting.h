@@ -20,9 +20,19 @@ public:
     explicit TransitPosting(ParvixServer& server, QObject* parent = nullptr);
 
     void CalcolaMov(const TransitRead& read, TransitContext& context);
+    // A stored transit: the statements only, in the caller's transaction; its
+    // journal line is given back, to be written once the transaction commits.
+    // A failure is logged as above and given back too.
+    bool CalcolaMov(const TransitRead& read, TransitContext& context, QByteArray& journalLine,
+                    Error& error);
+    QString journalPath() const;
 
 private:
-    bool post(const TransitRead& read, TransitContext& context, QString& Etichetta, Error& error);
+    // `journalLine` null: the journal line is written here, as for a live read.
+    bool run(const TransitRead& read, TransitContext& context, QByteArray* journalLine,
+             Error& error);
+    bool post(const TransitRead& read, TransitContext& context, QString& Etichetta, Error& error,
+              QByteArray* journalLine);
 
     ParvixServer& m_server;
 };

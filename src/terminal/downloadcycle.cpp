@@ -2,16 +2,16 @@
 
 #include "app/activitylog.h"
 #include "app/basictext.h"
+#include "app/crashpoint.h"
 #include "app/eventwait.h"
 #include "app/server.h"
-#include "live/badgecheck.h"
 #include "live/databasesession.h"
-#include "posting/transitposting.h"
+#include "spool/legacypass.h"
 #include "terminal/netctl/networkcontrol.h"
 #include "terminal/terminalcommands.h"
 #include "terminal/terminalregistry.h"
 
-#include <QElapsedTimer>
+#include <QDir>
 
 using namespace Qt::StringLiterals;
 
@@ -21,12 +21,19 @@ constexpr QChar StartOfText(2);
 constexpr QChar EndOfText(3);
 constexpr QChar EndOfTransmission(4);
 
+QString errorText(const Error& error)
+{
+    return u"Errore #"_s + QString::number(error.number) + u" verificato: "_s + error.description;
+}
+
 } // namespace
 
 DownloadCycle::DownloadCycle(ParvixServer& server, QObject* parent)
     : QObject(parent)
     , m_server(server)
+    , m_spool(QDir(server.workingDirectory()).filePath(u"Scarico.db"_s))
     , m_files(server.workingDirectory())
+    , m_posting(server, m_spool, m_files)
 {
     Timer3.setInterval(m_server.wait().scaled(IdleInterval));
     m_transferTimeout.setSingleShot(true);
@@ -45,18 +52,81 @@ DownloadCycle::DownloadCycle(ParvixServer& server, QObject* parent)
                 if (State == 0 && registry.InScarico && registry.TermInScarico == NumTer)
                     abortTransfer(u"collegamento caduto"_s);
             });
+    connect(&m_posting, &PassPosting::finished, this, [this] {
+        resumeScheduler();
+        Q_EMIT passPosted();
+    });
+    connect(&m_posting, &PassPosting::held, this, &DownloadCycle::resumeScheduler);
+    connect(&m_posting, &PassPosting::spoolFailed, this, [this](const Error& error) {
+        spoolFault(error);
+        resumeScheduler();
+    });
 }
 
 void DownloadCycle::start()
 {
     m_server.registry().IndicePorta = 0;
-    m_files.settleListing();
-    if (m_files.postingPending() || m_files.hasCollected()) {
+    Timer3.start();
+    if (!openSpool())
+        return;
+    Error error;
+    m_posting.probe(error);
+    qint64 unposted = 0;
+    for (const Spool::State state :
+         {Spool::State::Pending, Spool::State::Committing, Spool::State::JournalDue}) {
+        qint64 count = 0;
+        if (m_spool.count(state, count, error))
+            unposted += count;
+    }
+    if (unposted > 0) {
         m_server.log().LogFile(u"Scarico interrotto: registrazione dei transiti raccolti"_s);
         beginPosting();
-        return;
     }
-    Timer3.start();
+}
+
+// The spool is opened at start-up, and again at each tick after a fault.
+// A spool made new takes in what an earlier version left in its files.
+bool DownloadCycle::openSpool()
+{
+    qsizetype taken = 0;
+    const auto legacy = [this, &taken] {
+        DatabaseSession& session = m_server.session();
+        Spool::Legacy found = LegacyPass::read(m_server.workingDirectory(), [&session](int token) {
+            const qint64 mark = session.legacyPostedMark(token);
+            session.Close_DB();
+            return mark;
+        });
+        taken = found.pending.size();
+        return found;
+    };
+    bool created = false;
+    Error error;
+    if (!m_spool.open(legacy, created, error)) {
+        spoolFault(error);
+        return false;
+    }
+    if (created) {
+        CrashPoint::reach("migration-committed");
+        LegacyPass::removeFiles(m_server.workingDirectory());
+        if (taken > 0)
+            m_server.log().LogFile(
+                u"Scarico: %1 transiti raccolti da una versione precedente presi in Scarico.db"_s
+                    .arg(taken));
+    }
+    if (m_spoolFault)
+        m_server.log().LogFile(
+            u"Scarico: Scarico.db di nuovo utilizzabile, scarico dei terminali ripreso"_s);
+    m_spoolFault = false;
+    return true;
+}
+
+void DownloadCycle::spoolFault(const Error& error)
+{
+    if (!m_spoolFault)
+        m_server.reportError(u"Scarico: "_s + errorText(error) +
+                             u": Scarico.db non utilizzabile, scarico dei terminali sospeso"_s);
+    m_spoolFault = true;
+    m_spool.close();
 }
 
 void DownloadCycle::hold()
@@ -66,13 +136,34 @@ void DownloadCycle::hold()
 
 void DownloadCycle::resume()
 {
-    if (!m_posting && !m_server.registry().InScarico)
+    if (!m_posting.isPosting() && !m_server.registry().InScarico)
         Timer3.start();
+}
+
+void DownloadCycle::retryFailed()
+{
+    Error error;
+    if (m_spoolFault || !m_posting.retryFailed(error)) {
+        if (!m_spoolFault)
+            spoolFault(error);
+        return;
+    }
+    const TerminalRegistry& registry = m_server.registry();
+    if (registry.TermGiro == 0 && !registry.InScarico && !m_posting.isPosting())
+        beginPosting();
 }
 
 void DownloadCycle::Timer3Tick()
 {
+    if (m_spoolFault && !openSpool())
+        return;
     TerminalRegistry& registry = m_server.registry();
+    // A held posting is tried again between passes; collection goes on meanwhile.
+    if (m_posting.isHeld() && registry.TermGiro == 0 && !registry.InScarico) {
+        beginPosting();
+        if (m_posting.isPosting())
+            return;
+    }
     const QStringList& ports = registry.Lst_Port();
     if (Basic::Trim(ports.value(registry.IndicePorta)).isEmpty())
         registry.IndicePorta = 0;
@@ -87,10 +178,20 @@ void DownloadCycle::Timer3Tick()
 void DownloadCycle::directoryReply(const ReceivedMessage& message)
 {
     TerminalRegistry& registry = m_server.registry();
-    // The posting of a pass runs in slices: no new pass until it is done.
-    if (m_posting)
+    // No new pass while a posting runs, nor while the spool cannot store one.
+    if (m_posting.isPosting() || m_spoolFault)
         return;
     const qint16 n = message.NumTer;
+    // A late answer to an earlier question: one transfer at a time, and the
+    // scheduler asks this terminal again later.
+    if (registry.InScarico) {
+        m_server.log().LogFile(
+            u"Scarico terminale %1: \"%2\" giunto durante il trasferimento del terminale %3: "
+            "ignorato"_s.arg(n)
+                .arg(message.text)
+                .arg(registry.TermInScarico));
+        return;
+    }
     if (message.text == u"DIR PASSAGGI ?*"_s) {
         if (registry.TermGiro == 0)
             return;
@@ -104,6 +205,7 @@ void DownloadCycle::directoryReply(const ReceivedMessage& message)
         registry.TermGiro = n;
         registry.GiroInCorso = true;
         Timer3.setInterval(m_server.wait().scaled(PassInterval));
+        m_files.startCollecting();
     } else {
         registry.TermRisposta = n;
     }
@@ -119,6 +221,7 @@ void DownloadCycle::beginTransfer(qint16 number, const QString& address)
     registry.TermInScarico = number;
     registry.ContaRecord[number] = 0;
     m_transferAddress = address;
+    m_stage = Stage::Listing;
     m_listing.clear();
     m_transferTimeout.start();
     m_server.commands().Blocca(number, address);
@@ -135,28 +238,29 @@ void DownloadCycle::transferMessage(const ReceivedMessage& message)
         registry.InScarico = true;
         registry.TermInScarico = n;
         registry.ContaRecord[n] = 0;
+        m_stage = Stage::Listing;
         m_listing.clear();
         m_server.commands().Scarico(n, message.IPTer);
     } else if (Basic::Left(trimmed, 4) == u"TYPE"_s) {
         if (m == u"TYPE PASSAGGI ?*"_s) {
-            m_listing.clear();
+            m_stage = Stage::Discarded;
             m_server.commands().Sblocca(n, message.IPTer);
         }
     } else if (m.startsWith(StartOfText)) {
         // The terminal counts every record it sends, so a short one counts too.
         ++registry.ContaRecord[n];
-        const CollectedTransit transit{n, message.IPTer, m};
-        if (m.endsWith(EndOfText) && m.size() == 34 && !m.contains(u'"')) {
-            m_listing.append(transit);
-        } else {
-            m_files.keepRejected(transit);
-            m_server.log().LogFile(u"Scarico terminale "_s + QString::number(n) +
-                                   u": record non valido messo da parte in ScaricoScartati.txt"_s);
-        }
+        m_listing.append({n, message.IPTer, m});
     } else if (m.startsWith(EndOfTransmission)) {
         endOfListing(n, message.IPTer, m);
     } else if (Basic::Left(trimmed, 3) == u"DEL"_s) {
-        m_files.clearAwaitingDeletion();
+        Error error;
+        if (m_stage == Stage::Deleting) {
+            // Its records are no longer on the terminal: a new listing is all new.
+            if (!m_spool.confirmDeletion(n, error))
+                spoolFault(error);
+            CrashPoint::reach("deletion-confirmed");
+            m_stage = Stage::Deleted;
+        }
         m_server.commands().Sblocca(n, message.IPTer);
     } else if (Basic::Left(trimmed, 7) == u"OFFLINE"_s) {
         if (registry.RecordRicevuti == registry.RecordAttesi) {
@@ -167,7 +271,7 @@ void DownloadCycle::transferMessage(const ReceivedMessage& message)
     }
 }
 
-// The terminal deletes its file only after its records are on disk here.
+// The terminal deletes its file only after its listing is committed here.
 void DownloadCycle::endOfListing(qint16 n, const QString& address, const QString& m)
 {
     TerminalRegistry& registry = m_server.registry();
@@ -181,45 +285,51 @@ void DownloadCycle::endOfListing(qint16 n, const QString& address, const QString
                 .arg(registry.RecordAttesi)
                 .arg(registry.RecordRicevuti));
     } else if (!storeListing(n, error)) {
-        m_server.log().LogFile(
-            u"Scarico terminale %1: Errore #%2 verificato: %3: il file resta sul terminale"_s.arg(n)
-                .arg(error.number)
-                .arg(error.description));
+        m_server.log().LogFile(u"Scarico terminale %1: "_s.arg(n) + errorText(error) +
+                               u": il file resta sul terminale"_s);
+        spoolFault(error);
     } else {
-        m_listing.clear();
+        m_stage = Stage::Deleting;
         m_server.commands().Cancella(n, address);
         return;
     }
-    m_listing.clear();
+    m_stage = Stage::Discarded;
     m_server.commands().Sblocca(n, address);
 }
 
 bool DownloadCycle::storeListing(qint16 n, Error& error)
 {
-    const qsizetype known = m_files.alreadyCollected(m_listing);
+    qsizetype known = 0;
+    if (!m_spool.alreadyCollected(n, m_listing, known, error))
+        return false;
+    QList<CollectedTransit> lines;
+    QList<QByteArray> setAside;
+    for (qsizetype i = known; i < m_listing.size(); ++i) {
+        const QString& m = m_listing[i].record;
+        // A record of another length, or one a double quote would cut in the
+        // line format, cannot be posted: it is kept aside, never lost.
+        if (m.endsWith(EndOfText) && m.size() == 34 && !m.contains(u'"'))
+            lines.append(m_listing[i]);
+        else
+            setAside.append(PassFiles::setAsideLine(m_listing[i]));
+    }
+    if (!m_spool.storeListing(n, m_listing, known, lines, setAside, m_files.setAsideOffset(),
+                              error))
+        return false;
     if (known > 0)
         m_server.log().LogFile(
             u"Scarico terminale %1: %2 record già raccolti prima di un'interruzione: non raccolti di nuovo"_s
                 .arg(n)
                 .arg(known));
-    if (known == m_listing.size())
-        return true; // nothing new: the kept listing still stands for the file
-    // Without the note a stop before the deletion could collect these
-    // records twice; the terminal still deletes its file, as before.
-    Error unrecorded;
-    const bool noted = m_files.noteListing(m_listing, unrecorded);
-    if (!noted)
-        m_server.log().LogFile(
-            u"Scarico terminale %1: Errore #%2 verificato: %3: ScaricoInCancellazione.txt non scritto"_s
-                .arg(n)
-                .arg(unrecorded.number)
-                .arg(unrecorded.description));
-    if (!m_files.append(m_listing.mid(known), error)) {
-        m_files.discardNotedListing();
-        return false;
-    }
-    if (noted)
-        m_files.confirmListing();
+    m_files.appendCollected(lines);
+    Error unwritten;
+    if (!m_files.writeSetAside(m_spool, unwritten))
+        m_server.log().LogFile(u"Scarico: "_s + errorText(unwritten) +
+                               u": ScaricoScartati.txt non scritto"_s);
+    for (qsizetype i = 0; i < setAside.size(); ++i)
+        m_server.log().LogFile(u"Scarico terminale "_s + QString::number(n) +
+                               u": record non valido messo da parte in ScaricoScartati.txt"_s);
+    CrashPoint::reach("listing-stored");
     return true;
 }
 
@@ -229,9 +339,13 @@ void DownloadCycle::abortTransfer(const QString& reason)
     if (!registry.InScarico)
         return;
     const qint16 n = static_cast<qint16>(registry.TermInScarico);
-    m_server.log().LogFile(
-        u"Scarico terminale %1: %2: elenco scartato, il file resta sul terminale"_s.arg(n).arg(
-            reason));
+    QString kept = u"elenco scartato, il file resta sul terminale"_s;
+    if (m_stage == Stage::Deleting)
+        kept = u"elenco conservato, cancellazione non confermata: i suoi record non saranno "
+               "raccolti di nuovo"_s;
+    else if (m_stage == Stage::Deleted)
+        kept = u"elenco conservato e file cancellato, sblocco non confermato"_s;
+    m_server.log().LogFile(u"Scarico terminale %1: %2: %3"_s.arg(n).arg(reason, kept));
     m_listing.clear();
     m_server.commands().Sblocca(n, m_transferAddress);
     registry.RecordAttesi = 0;
@@ -258,88 +372,10 @@ void DownloadCycle::endPass()
     beginPosting();
 }
 
-// A pass is posted from ScaricoOK.txt, its progress kept on disk line by
-// line, so a stop or a crash resumes after the last line posted.
 void DownloadCycle::beginPosting()
 {
-    Error error;
-    if (!m_files.postingPending() && !m_files.startPosting(error)) {
-        m_server.log().LogFile(
-            u"Scarico: Errore #%1 verificato: %2: i transiti restano in Scarico.txt"_s
-                .arg(error.number)
-                .arg(error.description));
-        return resumeScheduler();
-    }
-    if (!m_files.openPass(error)) {
-        m_server.log().LogFile(
-            u"Scarico: Errore #%1 verificato: %2: ScaricoOK.txt non letto"_s.arg(error.number)
-                .arg(error.description));
-        return resumeScheduler();
-    }
-    m_posted = 0;
-    const qint64 recorded = m_files.progress();
-    CollectedTransit posted;
-    while (m_posted < recorded && m_files.nextInPass(posted))
-        ++m_posted;
-    // The line in flight at a crash may have committed after its progress
-    // record was due: the database says so where it can.
-    m_token = m_files.token();
-    DatabaseSession& session = m_server.session();
-    if (session.isEmbedded()) {
-        session.Open_DB();
-        const bool committed = session.postedMark(m_token) == m_posted + 1;
-        session.Close_DB();
-        if (committed && m_files.nextInPass(posted))
-            ++m_posted;
-    }
-    m_posting = true;
-    postSlice();
-}
-
-void DownloadCycle::postSlice()
-{
-    CollectedTransit line;
-    bool more = true;
-    QElapsedTimer slice;
-    slice.start();
-    do {
-        if ((more = m_files.nextInPass(line)))
-            postLine(line, ++m_posted);
-    } while (more && slice.elapsed() < SliceMs);
-    if (more) {
-        // Back to the event loop: live reads are served between slices.
-        QTimer::singleShot(0, this, &DownloadCycle::postSlice);
-        return;
-    }
-    m_files.finishPosting();
-    m_posting = false;
-    resumeScheduler();
-    Q_EMIT passPosted();
-}
-
-// One stored transit: checked and posted in one database transaction, so a
-// crash in its middle leaves nothing of it; its line is recorded as posted
-// right after the commit. No confirmation is sent.
-void DownloadCycle::postLine(const CollectedTransit& line, qint64 number)
-{
-    TerminalRegistry& registry = m_server.registry();
-    registry.NumRicevuto = line.NumTer;
-    registry.IPRicevuto = line.IPTer;
-    registry.RecordTransito = line.record;
-    registry.CodiceFunzione = Basic::Mid(line.record, 18, 2);
-    const TransitRead read{static_cast<qint16>(line.NumTer), line.IPTer, line.record,
-                           registry.CodiceFunzione};
-    TransitContext context;
-    DatabaseSession& session = m_server.session();
-    session.Open_DB();
-    session.begin();
-    m_server.check().Controlla(read, context);
-    if (registry.BadgeErrato == 0)
-        m_server.posting().CalcolaMov(read, context);
-    session.markPosted(m_token, number);
-    session.commit();
-    m_files.setProgress(number);
-    session.Close_DB();
+    Timer3.stop();
+    m_posting.begin();
 }
 
 void DownloadCycle::resumeScheduler()

@@ -1,6 +1,9 @@
 #pragma once
 
-#include "terminal/collectedtransits.h"
+#include "posting/passposting.h"
+#include "spool/collectedtransit.h"
+#include "spool/passfiles.h"
+#include "spool/spool.h"
 #include "terminal/receivedmessage.h"
 
 #include <QObject>
@@ -10,10 +13,11 @@ class ParvixServer;
 
 // The download cycle: Timer3 asks the ports in turn for their transit file;
 // the first terminal with a file starts a pass; each terminal with a file is
-// locked, listed, and told to delete its file only once its records are safe
-// on disk; when the scheduler is back at the starting terminal, the pass is
-// ordered by time and posted, in slices, so live reads keep being served.
-// An interrupted pass is finished at the next start.
+// locked and listed, and told to delete its file only once the listing is
+// committed to the spool; when the scheduler is back at the starting
+// terminal, the pending lines are posted. A posting the database cannot take
+// is held and resumed by a later tick, while collection goes on. A spool that
+// cannot be written stops the cycle (live reads go on) until it can.
 class DownloadCycle : public QObject
 {
     Q_OBJECT
@@ -22,13 +26,10 @@ public:
     static constexpr int IdleInterval = 60000;
     static constexpr int PassInterval = 2000;
     static constexpr int TransferTimeout = 60000;
-    // Posting runs in slices of this many milliseconds (at least one line),
-    // whatever a line costs on the backend at hand.
-    static constexpr int SliceMs = 3;
 
     explicit DownloadCycle(ParvixServer& server, QObject* parent = nullptr);
 
-    // Timer3 on; a pass that a stop or a crash cut short is posted first.
+    // Timer3 on; lines a stop or a crash left unposted are posted first.
     void start();
     void Timer3Tick();
     void directoryReply(const ReceivedMessage& message);
@@ -36,33 +37,45 @@ public:
     void hold();
     // Timer3 on again, unless a transfer or a posting keeps it off.
     void resume();
+    // The operator fixed what made lines fail: they are posted again.
+    void retryFailed();
 
-    bool isPosting() const { return m_posting; }
+    bool isPosting() const { return m_posting.isPosting(); }
     const QTimer& scheduler() const { return Timer3; }
 
 Q_SIGNALS:
     void passPosted();
 
 private:
+    // Where the transfer under way stands, for what a time-out or a dropped
+    // link leaves behind.
+    enum class Stage
+    {
+        Listing,   // nothing of it stored yet
+        Discarded, // refused, miscounted or not stored: the file stays
+        Deleting,  // stored; the terminal's deletion not yet confirmed
+        Deleted    // stored and deleted: only the unlocking is left
+    };
+
+    bool openSpool();
+    void spoolFault(const Error& error);
     void beginTransfer(qint16 number, const QString& address);
     void endOfListing(qint16 number, const QString& address, const QString& m);
-    // Scarico.txt gets the records of the listing not collected already.
     bool storeListing(qint16 number, Error& error);
     void abortTransfer(const QString& reason);
     void finishTransfer();
     void endPass();
     void beginPosting();
-    void postSlice();
-    void postLine(const CollectedTransit& line, qint64 number);
     void resumeScheduler();
 
     ParvixServer& m_server;
-    CollectedTransits m_files;
+    Spool m_spool;
+    PassFiles m_files;
+    PassPosting m_posting;
     QTimer Timer3;
     QTimer m_transferTimeout;
     QString m_transferAddress;
-    QList<CollectedTransit> m_listing; // records of the listing under way
-    qint64 m_posted = 0;
-    int m_token = 0; // tells this pass's marks in the database from earlier ones
-    bool m_posting = false;
+    Stage m_stage = Stage::Listing;
+    QList<CollectedTransit> m_listing; // every record of the listing under way
+    bool m_spoolFault = false;
 };

@@ -96,6 +96,27 @@ bool TestDatabase::reconnect()
     return db.open();
 }
 
+bool TestDatabase::setReachable(bool reachable)
+{
+    QSqlDatabase::database(m_connection, false).close();
+    if (!isPostgreSQL()) {
+        const QString away = m_file + u".away"_s;
+        return reachable ? QFile::rename(away, m_file) && reconnect() : QFile::rename(m_file, away);
+    }
+    bool done = false;
+    {
+        QSqlDatabase admin = postgres(m_connection + u"-admin"_s, u"postgres"_s);
+        QSqlQuery query(admin);
+        done = admin.open() &&
+               query.exec(u"ALTER DATABASE %1 ALLOW_CONNECTIONS %2"_s.arg(
+                   m_database, reachable ? u"true"_s : u"false"_s)) &&
+               query.exec(u"SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
+                          "datname = '%1'"_s.arg(m_database));
+    }
+    QSqlDatabase::removeDatabase(m_connection + u"-admin"_s);
+    return done && (!reachable || reconnect());
+}
+
 bool TestDatabase::exec(const QString& statement, const QVariantList& values)
 {
     QSqlQuery query(QSqlDatabase::database(m_connection));

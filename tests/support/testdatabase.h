@@ -27,6 +27,9 @@ public:
 
     // After the server was stopped under it.
     bool reconnect();
+    // An outage of this database alone: the SQLite file moved away, or
+    // PostgreSQL refusing connections to it and dropping those it has.
+    bool setReachable(bool reachable);
     bool exec(const QString& statement, const QVariantList& values = {});
     QVariant scalar(const QString& statement, const QVariantList& values = {});
     // A date as this database stores it; a time of day of the work sheets

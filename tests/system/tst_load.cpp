@@ -2,6 +2,7 @@
 #include "support/passmodel.h"
 #include "support/processlines.h"
 #include "support/simulatedterminals.h"
+#include "support/spoolprobe.h"
 #include "support/tempworkspace.h"
 #include "support/testdatabase.h"
 #include "support/testparameters.h"
@@ -136,7 +137,7 @@ void TestLoad::liveReadsDuringAPassAreEachAnsweredAndPostedOnce()
         120000);
     QTRY_VERIFY_WITH_TIMEOUT(workspace.lines(u"ScaricoOK_OLD.txt"_s).size() ==
                                      3 * StoredPerTerminal &&
-                                 !workspace.exists(u"ScaricoOK.pos"_s),
+                                 spoolLines(workspace.path(), u"State IN (0, 1, 2)"_s) == 0,
                              120000);
 
     // Every read got its own text: its badge and its time, or the rejection

@@ -1,8 +1,10 @@
 #include "app/recordwriter.h"
 #include "live/badgecheck.h"
+#include "spool/collectedtransit.h"
+#include "spool/spool.h"
 #include "support/serverfixture.h"
+#include "support/spoolprobe.h"
 #include "support/testdatabase.h"
-#include "terminal/collectedtransits.h"
 
 #include <QtTest>
 
@@ -11,9 +13,34 @@ using namespace Qt::StringLiterals;
 namespace {
 
 QString record(const QString& hhmm, const QString& ddmmyy, const QString& badge = u"0042"_s,
-               const QString& function = u"#C"_s)
+               const QString& function = u"#C"_s, const QString& position = u"00001"_s)
 {
-    return QChar(2) + hhmm + u"00"_s + ddmmyy + badge + function + u"00001000000000"_s + QChar(3);
+    return QChar(2) + hhmm + u"00"_s + ddmmyy + badge + function + position + u"241000120"_s +
+           QChar(3);
+}
+
+QByteArray lines(int terminal, const QStringList& hhmms)
+{
+    QByteArray bytes;
+    for (const QString& hhmm : hhmms)
+        bytes += CollectedTransit{terminal, u"127.0.0.%1"_s.arg(10 + terminal),
+                                  record(hhmm, u"051226"_s)}
+                     .line();
+    return bytes;
+}
+
+// `count` attendance transits of badge 0042 at terminal 1, each at a minute of its own.
+QByteArray manyLines(int count)
+{
+    QByteArray bytes;
+    for (int i = 0; i < count; ++i) {
+        const QString hhmm =
+            u"%1%2"_s.arg(6 + i / 60 % 14, 2, 10, QChar(u'0')).arg(i % 60, 2, 10, QChar(u'0'));
+        bytes += CollectedTransit{1, u"127.0.0.11"_s,
+                                  record(hhmm, u"0"_s + QString::number(1 + i / 840) + u"1226"_s)}
+                     .line();
+    }
+    return bytes;
 }
 
 const QString NoFile = u"DIR PASSAGGI ?*"_s;
@@ -21,7 +48,8 @@ const QString HasFile = u"DIR PASSAGGI 66"_s;
 
 } // namespace
 
-// One pass and its faults, driven message by message on the fake control.
+// One pass and its faults, driven message by message on the fake control,
+// against the database of PARVIX_TEST_BACKEND.
 class TestDownloadCycle : public QObject
 {
     Q_OBJECT
@@ -32,17 +60,22 @@ private Q_SLOTS:
     void onePassListsDeletesAndPostsInOrder();
     void terminalsWithoutFileArePassedOver();
     void duplicateEntryEndsThePass();
-    void failedListingsLeaveNothingBehind_data();
-    void failedListingsLeaveNothingBehind();
-    void listingNotConfirmedDeletedIsNotCollectedTwice();
-    void notedListingCountsOnlyIfCollected_data();
-    void notedListingCountsOnlyIfCollected();
-    void unpostableRecordsAreSetAside();
+    void abortedTransferTellsWhatWasKept_data();
+    void abortedTransferTellsWhatWasKept();
+    void unansweredDeletionsAreKeptPerTerminal();
+    void setAsideRecordsAreWrittenOnceTheListingIsKept();
+    void lateDirectoryReplyDuringTransferIsIgnored();
     void liveReadsDuringTransfer();
     void ordersByTimeWhateverTheLineWidths();
     void liveReadIsConfirmedWhileAPassIsPosted();
-    void interruptedPassIsFinishedOnce_data();
-    void interruptedPassIsFinishedOnce();
+    void earlierVersionFilesArePostedOnce_data();
+    void earlierVersionFilesArePostedOnce();
+    void siteDatabaseHeaderIsLeftAlone();
+    void outageDuringPostingHoldsThePass();
+    void failedLineIsRolledBackKeptAndPostedAgain();
+    void lineInFlightIsSettledByItsMarker_data();
+    void lineInFlightIsSettledByItsMarker();
+    void spoolThatCannotBeOpenedStopsOnlyTheCycle();
 
 private:
     void startWithPorts(const QList<int>& terminals);
@@ -50,7 +83,11 @@ private:
     QStringList sent(int terminal) const;
     // A terminal's whole file, answered as a terminal does.
     void transfer(int terminal, const QStringList& records);
-    QStringList scarico(const QString& name = u"Scarico.txt"_s) const;
+    // The scheduler back at `terminal`, which ends the pass.
+    void endPass(int terminal, int passes);
+    QStringList file(const QString& name) const;
+    QStringList hours();
+    qint64 unfinished() const;
 
     std::unique_ptr<ServerFixture> m_fixture;
     std::unique_ptr<TestDatabase> m_database;
@@ -61,6 +98,8 @@ void TestDownloadCycle::init()
     m_fixture = std::make_unique<ServerFixture>();
     m_database = std::make_unique<TestDatabase>(m_fixture->workspace.path());
     QVERIFY2(m_database->isValid(), qPrintable(m_database->error()));
+    m_fixture->workspace.write(u"Set/Connection.set"_s,
+                               RecordWriter::quotedRecord({m_database->connectionString()}));
 }
 
 void TestDownloadCycle::cleanup()
@@ -112,9 +151,29 @@ void TestDownloadCycle::transfer(int terminal, const QStringList& records)
     say(terminal, u"OFFLINE"_s);
 }
 
-QStringList TestDownloadCycle::scarico(const QString& name) const
+void TestDownloadCycle::endPass(int terminal, int passes)
+{
+    QSignalSpy posted(&m_fixture->server->download(), &DownloadCycle::passPosted);
+    QTRY_VERIFY(m_fixture->server->download().scheduler().isActive());
+    m_fixture->server->download().Timer3Tick();
+    say(terminal, NoFile);
+    QTRY_COMPARE(posted.size(), passes);
+}
+
+QStringList TestDownloadCycle::file(const QString& name) const
 {
     return m_fixture->workspace.lines(name);
+}
+
+QStringList TestDownloadCycle::hours()
+{
+    return m_database->rows(u"SELECT Ora FROM Presenze ORDER BY Progr"_s);
+}
+
+// Lines not yet posted, rejected or failed for good.
+qint64 TestDownloadCycle::unfinished() const
+{
+    return spoolLines(m_fixture->workspace.path(), u"State IN (0, 1, 2)"_s);
 }
 
 void TestDownloadCycle::onePassListsDeletesAndPostsInOrder()
@@ -131,8 +190,9 @@ void TestDownloadCycle::onePassListsDeletesAndPostsInOrder()
     say(1, record(u"1700"_s, u"051226"_s));
     say(1, record(u"0800"_s, u"051226"_s));
     say(1, QChar(4) + u"2"_s);
-    // The records are on disk before the terminal is told to delete them.
-    QCOMPARE(scarico().size(), 2);
+    // The records are in the spool before the terminal is told to delete them.
+    QCOMPARE(unfinished(), 2);
+    QCOMPARE(file(u"Scarico.txt"_s).size(), 2);
     QTRY_COMPARE(sent(1).last(), u"DEL PASSAGGI"_s);
     say(1, u"DEL PASSAGGI"_s);
     say(1, u"OFFLINE"_s);
@@ -140,17 +200,17 @@ void TestDownloadCycle::onePassListsDeletesAndPostsInOrder()
     QVERIFY(cycle.scheduler().isActive());
     QCOMPARE(cycle.scheduler().interval(), m_fixture->wait.scaled(2000));
 
-    QSignalSpy posted(&cycle, &DownloadCycle::passPosted);
-    cycle.Timer3Tick();
-    say(1, NoFile); // back at the starting terminal: the pass ends, whatever it answers
-    QTRY_COMPARE(posted.size(), 1);
-    QCOMPARE(scarico(u"ScaricoOK_OLD.txt"_s),
+    endPass(1, 1); // back at the starting terminal: the pass ends, whatever it answers
+    QCOMPARE(file(u"ScaricoOK_OLD.txt"_s),
              (QStringList{u"1,\"127.0.0.11\",\""_s + record(u"0800"_s, u"051226"_s) + u"\""_s,
                           u"1,\"127.0.0.11\",\""_s + record(u"1700"_s, u"051226"_s) + u"\""_s}));
-    QCOMPARE(m_database->rows(u"SELECT Ora FROM Presenze ORDER BY Progr"_s),
-             (QStringList{u"8"_s, u"17"_s}));
-    QVERIFY(m_fixture->workspace.read(u"ScaricoOK.txt"_s).isEmpty());
-    QVERIFY(!m_fixture->workspace.exists(u"ScaricoOK.pos"_s));
+    QCOMPARE(hours(), (QStringList{u"8"_s, u"17"_s}));
+    QCOMPARE(m_database->rows(u"SELECT COUNT(DISTINCT Chiave) FROM ParvixScarico"_s),
+             QStringList{u"2"_s});
+    QCOMPARE(file(u"Backup/Backup.txt"_s).size(), 2);
+    QVERIFY(file(u"ScaricoOK.txt"_s).isEmpty());
+    QVERIFY(file(u"Scarico.txt"_s).isEmpty());
+    QCOMPARE(unfinished(), 0);
     QCOMPARE(cycle.scheduler().interval(), m_fixture->wait.scaled(60000));
     // Downloaded transits get no confirmation.
     QVERIFY(m_fixture->control.sends().size() == sent(1).size());
@@ -160,7 +220,6 @@ void TestDownloadCycle::terminalsWithoutFileArePassedOver()
 {
     startWithPorts({1, 2, 3});
     DownloadCycle& cycle = m_fixture->server->download();
-    QSignalSpy posted(&cycle, &DownloadCycle::passPosted);
     cycle.Timer3Tick();
     transfer(1, {record(u"0900"_s, u"051226"_s)});
     QTRY_VERIFY(sent(2).contains(u"DIR PASSAGGI"_s));
@@ -168,8 +227,9 @@ void TestDownloadCycle::terminalsWithoutFileArePassedOver()
     QVERIFY(cycle.scheduler().isActive()); // passed over without stopping the scheduler
     QTRY_VERIFY(sent(3).contains(u"DIR PASSAGGI"_s));
     transfer(3, {record(u"0800"_s, u"051226"_s, u"0045"_s)});
-    QCOMPARE(scarico().size(), 2);
+    QCOMPARE(file(u"Scarico.txt"_s).size(), 2);
     QTRY_VERIFY(sent(1).count(u"DIR PASSAGGI"_s) >= 2);
+    QSignalSpy posted(&cycle, &DownloadCycle::passPosted);
     say(1, NoFile);
     QTRY_COMPARE(posted.size(), 1);
     QCOMPARE(m_database->rows(u"SELECT Dipendente, Terminale FROM Presenze ORDER BY Progr"_s),
@@ -187,24 +247,33 @@ void TestDownloadCycle::duplicateEntryEndsThePass()
     QTRY_VERIFY(sent(1).count(u"DIR PASSAGGI"_s) >= 2);
     say(1, HasFile);
     QTRY_COMPARE(posted.size(), 1);
-    QCOMPARE(m_database->rows(u"SELECT COUNT(*) FROM Presenze"_s), QStringList{u"1"_s});
+    QCOMPARE(hours(), QStringList{u"9"_s});
 }
 
-void TestDownloadCycle::failedListingsLeaveNothingBehind_data()
+void TestDownloadCycle::abortedTransferTellsWhatWasKept_data()
 {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("logged");
-    QTest::newRow("refused") << u"refused"_s << QString();
-    QTest::newRow("count mismatch") << u"mismatch"_s << u"annunciati 3 record, ricevuti 2"_s;
-    QTest::newRow("silent terminal") << u"timeout"_s << u"nessuna risposta entro il tempo limite"_s;
-    QTest::newRow("link dropped") << u"dropped"_s << u"collegamento caduto"_s;
-    QTest::newRow("Scarico.txt unwritable") << u"unwritable"_s << u"il file resta sul terminale"_s;
+    QTest::addColumn<int>("kept"); // lines the spool holds afterwards
+    QTest::newRow("refused") << u"refused"_s << u"TYPE PASSAGGI ?*"_s << 0;
+    QTest::newRow("count mismatch") << u"mismatch"_s << u"annunciati 3 record, ricevuti 2"_s << 0;
+    QTest::newRow("silent while listing")
+        << u"silent"_s << u"tempo limite: elenco scartato, il file resta sul terminale"_s << 0;
+    QTest::newRow("dropped while listing")
+        << u"dropped"_s << u"collegamento caduto: elenco scartato"_s << 0;
+    QTest::newRow("silent after the deletion was asked")
+        << u"silent after DEL"_s << u"tempo limite: elenco conservato, cancellazione non"_s << 2;
+    QTest::newRow("dropped after the deletion was asked")
+        << u"dropped after DEL"_s << u"collegamento caduto: elenco conservato"_s << 2;
+    QTest::newRow("silent after the deletion")
+        << u"silent after deleted"_s << u"elenco conservato e file cancellato"_s << 2;
 }
 
-void TestDownloadCycle::failedListingsLeaveNothingBehind()
+void TestDownloadCycle::abortedTransferTellsWhatWasKept()
 {
     QFETCH(QString, fault);
     QFETCH(QString, logged);
+    QFETCH(int, kept);
     startWithPorts({1});
     DownloadCycle& cycle = m_fixture->server->download();
     cycle.Timer3Tick();
@@ -215,98 +284,112 @@ void TestDownloadCycle::failedListingsLeaveNothingBehind()
     } else {
         say(1, record(u"0800"_s, u"051226"_s));
         say(1, record(u"0900"_s, u"051226"_s));
-        if (fault == u"mismatch"_s)
-            say(1, QChar(4) + u"3"_s);
-        else if (fault == u"dropped"_s)
+        if (fault != u"silent"_s && fault != u"dropped"_s)
+            say(1, QChar(4) + (fault == u"mismatch"_s ? u"3"_s : u"2"_s));
+        if (fault.contains(u"DEL"_s) || fault.contains(u"deleted"_s))
+            QTRY_COMPARE(sent(1).last(), u"DEL PASSAGGI"_s);
+        if (fault.contains(u"deleted"_s))
+            say(1, u"DEL PASSAGGI"_s);
+        if (fault.startsWith(u"dropped"_s))
             m_fixture->control.raiseStateChange(0, u"127.0.0.11"_s, 1);
-        else if (fault == u"unwritable"_s) {
-            QDir(m_fixture->workspace.path()).mkpath(u"Scarico.txt"_s);
-            say(1, QChar(4) + u"2"_s);
-        }
     }
-    // The terminal is unlocked, never told to delete; the scheduler goes on.
-    QTRY_VERIFY(sent(1).contains(u"OFFLINE"_s));
-    QVERIFY(!sent(1).contains(u"DEL PASSAGGI"_s));
-    if (m_fixture->registry.InScarico)
+    // The terminal is unlocked (a silent one by the time-out); the scheduler goes on.
+    if (fault == u"refused"_s || fault == u"mismatch"_s) {
+        QTRY_VERIFY(sent(1).contains(u"OFFLINE"_s));
         say(1, u"OFFLINE"_s);
-    QVERIFY(!m_fixture->registry.InScarico);
+    }
+    QTRY_VERIFY(!m_fixture->registry.InScarico);
+    QVERIFY(sent(1).contains(u"OFFLINE"_s));
     QVERIFY(cycle.scheduler().isActive());
-    if (fault != u"unwritable"_s)
-        QVERIFY(scarico().isEmpty());
-    if (!logged.isEmpty())
-        QVERIFY2(m_fixture->logLines().filter(logged).size() == 1,
+    QCOMPARE(sent(1).contains(u"DEL PASSAGGI"_s), kept > 0);
+    QCOMPARE(unfinished(), kept);
+    QCOMPARE(file(u"Scarico.txt"_s).size(), kept);
+    QTRY_VERIFY2(m_fixture->logLines().filter(logged).size() == 1,
                  qPrintable(m_fixture->logLines().join(u'\n')));
 }
 
-void TestDownloadCycle::listingNotConfirmedDeletedIsNotCollectedTwice()
+// Two terminals whose deletion answers were lost: the first kept its file,
+// the second deleted it. Each is judged against its own listing.
+void TestDownloadCycle::unansweredDeletionsAreKeptPerTerminal()
+{
+    startWithPorts({1, 2});
+    DownloadCycle& cycle = m_fixture->server->download();
+    const QStringList first{record(u"0800"_s, u"051226"_s), record(u"0900"_s, u"051226"_s)};
+    const QStringList second{record(u"0700"_s, u"051226"_s, u"0043"_s)};
+    cycle.Timer3Tick();
+    for (const auto& [terminal, records] : {std::pair{1, first}, std::pair{2, second}}) {
+        QTRY_VERIFY(sent(terminal).contains(u"DIR PASSAGGI"_s));
+        say(terminal, HasFile);
+        say(terminal, u"CONSIDLE"_s);
+        for (const QString& r : records)
+            say(terminal, r);
+        say(terminal, QChar(4) + QString::number(records.size()));
+        QTRY_COMPARE(sent(terminal).last(), u"DEL PASSAGGI"_s);
+        m_fixture->control.raiseStateChange(0, u"127.0.0.%1"_s.arg(10 + terminal), terminal);
+    }
+    endPass(1, 1);
+    QCOMPARE(hours().size(), 3);
+
+    // Terminal 1 still holds its records and one more; terminal 2 has a new file.
+    m_fixture->control.clearCalls();
+    cycle.Timer3Tick();
+    transfer(1, first + QStringList{record(u"1000"_s, u"051226"_s)});
+    QTRY_VERIFY(sent(2).contains(u"DIR PASSAGGI"_s));
+    transfer(2, {record(u"1100"_s, u"051226"_s, u"0043"_s)});
+    endPass(1, 1);
+    QCOMPARE(m_fixture->logLines().filter(u"2 record già raccolti"_s).size(), 1);
+    QCOMPARE(hours(), (QStringList{u"7"_s, u"8"_s, u"9"_s, u"10"_s, u"11"_s}));
+}
+
+// A record that cannot be posted is kept aside when its listing is kept:
+// a listing that fails and is listed again does not write it twice.
+void TestDownloadCycle::setAsideRecordsAreWrittenOnceTheListingIsKept()
 {
     startWithPorts({1});
+    const QString quoted = record(u"0800"_s, u"051226"_s).replace(10, 1, u'"');
+    const QString short33 = record(u"0900"_s, u"051226"_s).remove(5, 1);
+    const QStringList listing{quoted, short33, record(u"1000"_s, u"051226"_s)};
     DownloadCycle& cycle = m_fixture->server->download();
-    QSignalSpy posted(&cycle, &DownloadCycle::passPosted);
-    const QStringList stored{record(u"0800"_s, u"051226"_s), record(u"0900"_s, u"051226"_s)};
     cycle.Timer3Tick();
     say(1, HasFile);
     say(1, u"CONSIDLE"_s);
-    for (const QString& r : stored)
+    for (const QString& r : listing)
         say(1, r);
+    say(1, QChar(4) + u"4"_s); // a wrong count: the listing is not kept
+    QTRY_VERIFY(sent(1).contains(u"OFFLINE"_s));
+    say(1, u"OFFLINE"_s);
+    QVERIFY(!m_fixture->workspace.exists(u"ScaricoScartati.txt"_s));
+    endPass(1, 1);
+    cycle.Timer3Tick();
+    transfer(1, listing);
+    // Counted (so the file is deleted), kept aside with a log line, never split into fields.
+    QCOMPARE(file(u"Scarico.txt"_s).size(), 1);
+    QCOMPARE(file(u"ScaricoScartati.txt"_s).size(), 2);
+    QCOMPARE(m_fixture->logLines().filter(u"ScaricoScartati.txt"_s).size(), 2);
+}
+
+// Terminal 2 answers the scheduler's earlier question while terminal 1 lists
+// its file: one transfer at a time, and terminal 1's records stay its listing.
+void TestDownloadCycle::lateDirectoryReplyDuringTransferIsIgnored()
+{
+    startWithPorts({1, 2});
+    DownloadCycle& cycle = m_fixture->server->download();
+    cycle.Timer3Tick();
+    say(1, HasFile);
+    say(1, u"CONSIDLE"_s);
+    say(1, record(u"0800"_s, u"051226"_s));
+    say(2, HasFile);
+    say(1, record(u"0900"_s, u"051226"_s));
     say(1, QChar(4) + u"2"_s);
     QTRY_COMPARE(sent(1).last(), u"DEL PASSAGGI"_s);
-    // The link drops before the terminal confirms: its file may still be there.
-    m_fixture->control.raiseStateChange(0, u"127.0.0.11"_s, 1);
-    cycle.Timer3Tick();
-    say(1, NoFile);
-    QTRY_COMPARE(posted.size(), 1);
-
-    // The next pass lists the same records and one more: only that one is new.
-    QTRY_VERIFY(cycle.scheduler().isActive());
-    cycle.Timer3Tick();
-    transfer(1, stored + QStringList{record(u"1000"_s, u"051226"_s)});
-    QCOMPARE(scarico().size(), 1);
-    QCOMPARE(m_fixture->logLines().filter(u"2 record già raccolti"_s).size(), 1);
-    QVERIFY(!m_fixture->workspace.exists(u"ScaricoInCancellazione.txt"_s));
-    cycle.Timer3Tick();
-    say(1, NoFile);
-    QTRY_COMPARE(posted.size(), 2);
-    QCOMPARE(m_database->rows(u"SELECT Ora FROM Presenze ORDER BY Progr"_s),
-             (QStringList{u"8"_s, u"9"_s, u"10"_s}));
-}
-
-void TestDownloadCycle::notedListingCountsOnlyIfCollected_data()
-{
-    QTest::addColumn<bool>("collected");
-    QTest::newRow("stopped after storing") << true;
-    QTest::newRow("stopped before storing") << false;
-}
-
-// A stop between noting a listing and storing its records: at start-up the
-// note stands only if Scarico.txt ends with the listing.
-void TestDownloadCycle::notedListingCountsOnlyIfCollected()
-{
-    QFETCH(bool, collected);
-    const QList<CollectedTransit> listing{{1, u"127.0.0.11"_s, record(u"0800"_s, u"051226"_s)},
-                                          {1, u"127.0.0.11"_s, record(u"0900"_s, u"051226"_s)}};
-    CollectedTransits files(m_fixture->workspace.path());
-    Error error;
-    QVERIFY(files.noteListing(listing, error));
-    if (collected)
-        QVERIFY(files.append(listing, error));
-    files.settleListing();
-    QCOMPARE(m_fixture->workspace.exists(u"ScaricoInCancellazione.txt"_s), collected);
-    QVERIFY(!m_fixture->workspace.exists(u"ScaricoInCancellazione.new"_s));
-    QCOMPARE(files.alreadyCollected(listing), collected ? 2 : 0);
-}
-
-void TestDownloadCycle::unpostableRecordsAreSetAside()
-{
-    startWithPorts({1});
-    m_fixture->server->download().Timer3Tick();
-    const QString quoted = record(u"0800"_s, u"051226"_s).replace(10, 1, u'"');
-    const QString short33 = record(u"0900"_s, u"051226"_s).remove(5, 1);
-    transfer(1, {quoted, short33, record(u"1000"_s, u"051226"_s)});
-    // Counted (so the file is deleted), kept aside with a log line, never split into fields.
-    QCOMPARE(scarico().size(), 1);
-    QCOMPARE(scarico(u"ScaricoScartati.txt"_s).size(), 2);
-    QCOMPARE(m_fixture->logLines().filter(u"ScaricoScartati.txt"_s).size(), 2);
+    QVERIFY(sent(2).isEmpty());
+    QCOMPARE(m_fixture->logLines().filter(u"durante il trasferimento del terminale 1"_s).size(), 1);
+    QVERIFY(m_fixture->control.sends().size() == sent(1).size()); // no display text
+    QCOMPARE(hours(), QStringList());                             // nothing taken for a live read
+    say(1, u"DEL PASSAGGI"_s);
+    say(1, u"OFFLINE"_s);
+    endPass(1, 1);
+    QCOMPARE(hours(), (QStringList{u"8"_s, u"9"_s}));
 }
 
 void TestDownloadCycle::liveReadsDuringTransfer()
@@ -333,7 +416,7 @@ void TestDownloadCycle::ordersByTimeWhateverTheLineWidths()
         {5, u"127.0.0.5"_s, record(u"0700"_s, u"061226"_s, u"0043"_s)},
         {5, u"127.0.0.5"_s, record(u"0630"_s, u"061226"_s)},
     };
-    CollectedTransits::sortChronologically(lines);
+    CollectedTransit::sortChronologically(lines);
     QStringList order;
     for (const CollectedTransit& line : lines)
         order.append(QString::number(line.NumTer) + line.record.mid(1, 4) + line.record.mid(7, 6));
@@ -343,21 +426,11 @@ void TestDownloadCycle::ordersByTimeWhateverTheLineWidths()
 
 void TestDownloadCycle::liveReadIsConfirmedWhileAPassIsPosted()
 {
-    QByteArray lines;
-    for (int i = 0; i < 3000; ++i)
-        lines +=
-            CollectedTransit{
-                1, u"127.0.0.11"_s,
-                record(
-                    u"%1%2"_s.arg(6 + i / 600, 2, 10, QChar(u'0')).arg(i % 60, 2, 10, QChar(u'0')),
-                    u"0"_s + QString::number(1 + i / 60 % 9) + u"1226"_s)}
-                .line();
-    m_fixture->workspace.write(u"Scarico.txt"_s, lines);
+    m_fixture->workspace.write(u"Scarico.txt"_s, manyLines(3000));
     QVERIFY(m_fixture->start());
     DownloadCycle& cycle = m_fixture->server->download();
     QVERIFY(cycle.isPosting());
-    QTRY_VERIFY(
-        m_fixture->workspace.read(u"ScaricoOK.pos"_s).simplified().split(' ').value(0).toInt() > 0);
+    QTRY_VERIFY(unfinished() < 3000);
     m_fixture->control.clearCalls();
     say(2, record(u"1200"_s, u"061226"_s, u"0045"_s));
     QCOMPARE(m_fixture->control.sends().size(), 1);
@@ -368,34 +441,211 @@ void TestDownloadCycle::liveReadIsConfirmedWhileAPassIsPosted()
     QCOMPARE(m_database->rows(u"SELECT COUNT(*) FROM Presenze"_s), QStringList{u"3001"_s});
 }
 
-void TestDownloadCycle::interruptedPassIsFinishedOnce_data()
+void TestDownloadCycle::earlierVersionFilesArePostedOnce_data()
 {
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<int>("progress"); // -1: no progress file
+    QTest::addColumn<QByteArray>("collected"); // Scarico.txt
+    QTest::addColumn<QByteArray>("ordered");   // ScaricoOK.txt
+    QTest::addColumn<QByteArray>("progress");  // ScaricoOK.pos, empty: none
+    QTest::addColumn<int>("headerMark");       // the embedded database's header
     QTest::addColumn<QStringList>("hours");
+    const QByteArray three = lines(1, {u"0800"_s, u"0900"_s, u"1000"_s});
     QTest::newRow("cut while collecting")
-        << u"Scarico.txt"_s << -1 << QStringList{u"8"_s, u"9"_s, u"10"_s};
-    QTest::newRow("cut while posting") << u"ScaricoOK.txt"_s << 2 << QStringList{u"10"_s};
+        << three << QByteArray() << QByteArray() << 0 << QStringList{u"8"_s, u"9"_s, u"10"_s};
+    QTest::newRow("cut while posting")
+        << QByteArray() << three << QByteArrayLiteral("2 7") << 0 << QStringList{u"10"_s};
+    QTest::newRow("cut before Scarico.txt was emptied")
+        << three << three << QByteArrayLiteral("0 7") << 0 << QStringList{u"8"_s, u"9"_s, u"10"_s};
+    QTest::newRow("cut between the rename and the new ScaricoOK.txt")
+        << lines(1, {u"1100"_s}) << QByteArray() << QByteArrayLiteral("3 7") << 0
+        << QStringList{u"11"_s};
+    QTest::newRow("committed with its mark in the header")
+        << QByteArray() << three << QByteArrayLiteral("1 7") << 7000002 << QStringList{u"10"_s};
 }
 
-void TestDownloadCycle::interruptedPassIsFinishedOnce()
+// A site upgrading in the middle of a pass: what the earlier version's files
+// hold that was never posted is posted once.
+void TestDownloadCycle::earlierVersionFilesArePostedOnce()
 {
-    QFETCH(QString, file);
-    QFETCH(int, progress);
+    QFETCH(QByteArray, collected);
+    QFETCH(QByteArray, ordered);
+    QFETCH(QByteArray, progress);
+    QFETCH(int, headerMark);
     QFETCH(QStringList, hours);
-    QByteArray lines;
-    for (const QString& hhmm : {u"0800"_s, u"0900"_s, u"1000"_s})
-        lines += CollectedTransit{1, u"127.0.0.11"_s, record(hhmm, u"051226"_s)}.line();
-    m_fixture->workspace.write(file, lines);
-    if (progress >= 0)
-        m_fixture->workspace.write(u"ScaricoOK.pos"_s, QByteArray::number(progress));
+    if (headerMark > 0) {
+        if (m_database->backend() != u"sqlite"_s)
+            QSKIP("only the embedded database kept a mark in its header");
+        QVERIFY(m_database->exec(u"PRAGMA user_version = %1"_s.arg(headerMark)));
+    }
+    m_fixture->workspace.write(u"Scarico.txt"_s, collected);
+    if (!ordered.isEmpty())
+        m_fixture->workspace.write(u"ScaricoOK.txt"_s, ordered);
+    if (!progress.isEmpty())
+        m_fixture->workspace.write(u"ScaricoOK.pos"_s, progress);
     QVERIFY(m_fixture->start());
     QTRY_VERIFY(!m_fixture->server->download().isPosting());
-    QCOMPARE(m_database->rows(u"SELECT Ora FROM Presenze ORDER BY Progr"_s), hours);
-    QCOMPARE(scarico(u"ScaricoOK_OLD.txt"_s).size(), 3);
+    QCOMPARE(this->hours(), hours);
+    QCOMPARE(file(u"ScaricoOK_OLD.txt"_s).size(), hours.size());
     QVERIFY(!m_fixture->workspace.exists(u"ScaricoOK.pos"_s));
-    QVERIFY(m_fixture->workspace.read(u"Scarico.txt"_s).isEmpty());
+    QVERIFY(file(u"Scarico.txt"_s).isEmpty());
+    QVERIFY(m_fixture->logLines().filter(u"Errore #53"_s).isEmpty());
     QVERIFY(m_fixture->server->download().scheduler().isActive());
+}
+
+// Two passes of one line each: the second line is posted too, and the site
+// database's own header (another program's schema version) is not touched.
+void TestDownloadCycle::siteDatabaseHeaderIsLeftAlone()
+{
+    const bool embedded = m_database->backend() == u"sqlite"_s;
+    if (embedded)
+        QVERIFY(m_database->exec(u"PRAGMA user_version = 4242"_s));
+    startWithPorts({1});
+    for (int pass = 1; pass <= 2; ++pass) {
+        m_fixture->server->download().Timer3Tick();
+        transfer(1, {record(u"0%1"_s.arg(7 + pass) + u"00"_s, u"051226"_s)});
+        endPass(1, 1);
+    }
+    QCOMPARE(hours(), (QStringList{u"8"_s, u"9"_s}));
+    QCOMPARE(m_database->rows(u"SELECT COUNT(DISTINCT Chiave) FROM ParvixScarico"_s),
+             QStringList{u"2"_s});
+    if (embedded)
+        QCOMPARE(m_database->scalar(u"PRAGMA user_version"_s).toInt(), 4242);
+}
+
+// The database goes away in the middle of a posting: nothing is counted as
+// done; the posting is held (one line for the operator) and resumes by
+// itself at a later tick, once the database is back.
+void TestDownloadCycle::outageDuringPostingHoldsThePass()
+{
+    m_fixture->workspace.write(u"Scarico.txt"_s, manyLines(600));
+    m_fixture->wait = EventWait(0.01);
+    QVERIFY(m_fixture->start());
+    DownloadCycle& cycle = m_fixture->server->download();
+    while (cycle.isPosting() && unfinished() == 600)
+        QCoreApplication::processEvents();
+    QVERIFY2(cycle.isPosting(), "the outage must come in the middle of the posting");
+    QVERIFY(m_database->setReachable(false));
+    QTRY_VERIFY(!cycle.isPosting());
+    const qint64 waiting = unfinished();
+    QVERIFY(waiting > 0 && waiting < 600);
+    QTest::qWait(m_fixture->wait.scaled(60000) * 3); // three ticks without the database
+    QCOMPARE(unfinished(), waiting);
+    QCOMPARE(m_fixture->logLines().filter(u"registrazione sospesa"_s).size(), 1);
+
+    QVERIFY(m_database->setReachable(true));
+    QTRY_VERIFY_WITH_TIMEOUT(unfinished() == 0 && !cycle.isPosting(), 30000);
+    QCOMPARE(m_database->rows(u"SELECT COUNT(*) FROM Presenze"_s), QStringList{u"600"_s});
+    QCOMPARE(m_database->rows(u"SELECT COUNT(*) FROM ParvixScarico"_s), QStringList{u"600"_s});
+    QCOMPARE(m_fixture->logLines().filter(u"registrazione ripresa"_s).size(), 1);
+    QCOMPARE(file(u"Backup/Backup.txt"_s).size(), 600);
+}
+
+// A statement fails in the middle of a line (the work sheet it opens is
+// refused): the line leaves nothing behind on any backend, is listed for
+// the operator, and is posted when asked once the cause is gone.
+void TestDownloadCycle::failedLineIsRolledBackKeptAndPostedAgain()
+{
+    const bool postgres = m_database->isPostgreSQL();
+    QVERIFY(m_database->exec(
+        postgres ? u"ALTER TABLE SchedeLav ADD CONSTRAINT NoPosition7 CHECK (PosizLav <> 7)"_s
+                 : u"CREATE TRIGGER NoPosition7 BEFORE INSERT ON SchedeLav WHEN NEW.PosizLav = 7 "
+                   "BEGIN SELECT RAISE(ABORT, 'posizione 7'); END"_s));
+    startWithPorts({1});
+    const QString start = record(u"0800"_s, u"051226"_s, u"0042"_s, u"00"_s, u"00001"_s);
+    const QString refused = record(u"0900"_s, u"051226"_s, u"0042"_s, u"00"_s, u"00007"_s);
+    const QString end = record(u"1000"_s, u"051226"_s, u"0042"_s, u"#B"_s, u"00001"_s);
+    m_fixture->server->download().Timer3Tick();
+    transfer(1, {start, refused, end});
+    endPass(1, 1);
+    const QString sheets =
+        u"SELECT PosizLav, OraInizio, OraFine FROM SchedeLav ORDER BY OraInizio"_s;
+    // The 09:00 line closed nothing: the 08:00 sheet runs to 10:00.
+    QCOMPARE(m_database->rows(sheets), QStringList{u"1|1900-01-01 08:00:00|1900-01-01 10:00:00"_s});
+    const QStringList unposted = file(u"ScaricoNonRegistrati.txt"_s);
+    QCOMPARE(unposted.size(), 1);
+    QVERIFY(unposted.first().startsWith(u"1,\"127.0.0.11\",\""_s + refused + u"\",\"Errore #"_s));
+    QCOMPARE(m_fixture->logLines().filter(u"1 non registrati (ScaricoNonRegistrati.txt)"_s).size(),
+             1);
+
+    QVERIFY(m_database->exec(postgres ? u"ALTER TABLE SchedeLav DROP CONSTRAINT NoPosition7"_s
+                                      : u"DROP TRIGGER NoPosition7"_s));
+    QSignalSpy posted(&m_fixture->server->download(), &DownloadCycle::passPosted);
+    m_fixture->server->download().retryFailed();
+    QTRY_COMPARE(posted.size(), 1);
+    QCOMPARE(m_database->rows(sheets).size(), 2);
+    QVERIFY(file(u"ScaricoNonRegistrati.txt"_s).isEmpty());
+    QCOMPARE(unfinished(), 0);
+}
+
+void TestDownloadCycle::lineInFlightIsSettledByItsMarker_data()
+{
+    QTest::addColumn<bool>("markerTable");
+    QTest::addColumn<bool>("marker");
+    QTest::addColumn<int>("rows");         // attendance rows posted
+    QTest::addColumn<int>("journal");      // journal lines
+    QTest::addColumn<bool>("toBeChecked"); // logged for the operator
+    QTest::newRow("committed") << true << true << 0 << 1 << false;
+    QTest::newRow("not committed") << true << false << 1 << 1 << false;
+    QTest::newRow("no marker table") << false << false << 0 << 0 << true;
+}
+
+// A line the spool saw about to commit when the server stopped: posted once,
+// its journal line written once; without the marker table, left to the operator.
+void TestDownloadCycle::lineInFlightIsSettledByItsMarker()
+{
+    QFETCH(bool, markerTable);
+    QFETCH(bool, marker);
+    QFETCH(int, rows);
+    QFETCH(int, journal);
+    QFETCH(bool, toBeChecked);
+    const CollectedTransit transit{1, u"127.0.0.11"_s, record(u"0800"_s, u"051226"_s)};
+    {
+        Spool spool(m_fixture->workspace.filePath(u"Scarico.db"_s));
+        bool created = false;
+        Error error;
+        QVERIFY(spool.open({}, created, error));
+        QVERIFY(spool.storeListing(1, {transit}, 0, {transit}, {}, 0, error));
+        QVERIFY(spool.record({{1, Spool::State::Committing, QString(), 0, "journal line\r\n"}}, 0,
+                             false, error));
+        QList<Spool::Line> inFlight;
+        QVERIFY(spool.lines(Spool::State::Committing, 10, inFlight, error));
+        QCOMPARE(inFlight.size(), 1);
+        if (marker)
+            QVERIFY(m_database->exec(
+                u"INSERT INTO ParvixScarico (Chiave, Registrato) VALUES (?, NULL)"_s,
+                {spool.key(inFlight.first())}));
+    }
+    if (!markerTable)
+        QVERIFY(m_database->exec(u"DROP TABLE ParvixScarico"_s));
+    QVERIFY(m_fixture->start());
+    QTRY_VERIFY(!m_fixture->server->download().isPosting());
+    QCOMPARE(hours().size(), rows);
+    QCOMPARE(file(u"Backup/Backup.txt"_s).size(), journal);
+    QCOMPARE(m_fixture->logLines().filter(u"da verificare"_s).size(), toBeChecked ? 1 : 0);
+    QCOMPARE(m_fixture->logLines().filter(u"Tabella ParvixScarico assente"_s).size(),
+             markerTable ? 0 : 1);
+    QCOMPARE(unfinished(), 0);
+}
+
+// Scarico.db unusable: no terminal is asked for its file, a late directory
+// reply starts nothing, live reads are answered; the cycle resumes by
+// itself once the spool can be opened.
+void TestDownloadCycle::spoolThatCannotBeOpenedStopsOnlyTheCycle()
+{
+    QDir(m_fixture->workspace.path()).mkpath(u"Scarico.db"_s);
+    startWithPorts({1});
+    DownloadCycle& cycle = m_fixture->server->download();
+    QCOMPARE(m_fixture->logLines().filter(u"Scarico.db non utilizzabile"_s).size(), 1);
+    cycle.Timer3Tick();
+    say(1, HasFile);
+    QVERIFY(sent(1).isEmpty());
+    say(2, record(u"1200"_s, u"061226"_s, u"0045"_s));
+    QCOMPARE(m_fixture->control.sends().size(), 1); // the live read's confirmation
+    QCOMPARE(m_fixture->logLines().filter(u"Scarico.db non utilizzabile"_s).size(), 1);
+
+    m_fixture->workspace.remove(u"Scarico.db"_s);
+    cycle.Timer3Tick();
+    QCOMPARE(sent(1), QStringList{u"DIR PASSAGGI"_s});
+    QCOMPARE(m_fixture->logLines().filter(u"di nuovo utilizzabile"_s).size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestDownloadCycle)

@@ -41,9 +41,10 @@ int main(int argc, char* argv[])
     parser.setApplicationDescription(
         u"Badge-terminal simulator for Parvix. Each terminal listens on its own address for the "
         "server. Commands (typed or from --script): read/store TERMINAL BADGE FUNCTION "
-        "[POSITION [ORDER [HHMM [DDMMYY]]]], generate TERMINAL COUNT [DAYS], presence TERMINAL, "
-        "send TERMINAL TEXT (<N> is "
-        "character N), wait MS, quit."_s);
+        "[POSITION [ORDER [HHMM [DDMMYY]]]], generate TERMINAL COUNT [DAYS [BADGES]], presence "
+        "TERMINAL, send TERMINAL TEXT (<N> is character N), fault TERMINAL NAME [N] (late-dir MS, "
+        "lose-del, keep-del, drop-listing, silent, refuse, wrong-count N; each strikes once), "
+        "wait MS, quit."_s);
     parser.addHelpOption();
     const QCommandLineOption terminal(
         u"terminal"_s,
@@ -60,23 +61,8 @@ int main(int argc, char* argv[])
         u"."_s);
     const QCommandLineOption script(u"script"_s, u"Run the commands of FILE, then read stdin."_s,
                                     u"FILE"_s);
-    const QCommandLineOption wrongCount(u"wrong-count"_s,
-                                        u"Add N to the count at the end of a listing."_s, u"N"_s);
-    const QCommandLineOption silent(
-        u"silent-after-considle"_s,
-        u"On the first transfer, answer nothing from \"CONSIDLE\" to \"OFFLINE\"."_s);
-    const QCommandLineOption drop(u"drop-mid-listing"_s,
-                                  u"Drop the link halfway through the first listing."_s);
-    const QCommandLineOption refuse(u"refuse-listing"_s,
-                                    u"Answer \"TYPE PASSAGGI ?*\" to every listing."_s);
-    parser.addOptions({terminal, port, server, files, script, wrongCount, silent, drop, refuse});
+    parser.addOptions({terminal, port, server, files, script});
     parser.process(app);
-
-    SimulatedTerminal::Faults faults;
-    faults.countOffset = parser.value(wrongCount).toInt();
-    faults.silentAfterLock = parser.isSet(silent);
-    faults.dropMidListing = parser.isSet(drop);
-    faults.refuseListing = parser.isSet(refuse);
 
     std::optional<SimulatedTerminal::Server> serverAddress;
     if (parser.isSet(server)) {
@@ -106,7 +92,7 @@ int main(int argc, char* argv[])
             return fail(u"bad --terminal '%1'"_s.arg(terminalOptions[i]));
         const QString file = QDir(parser.value(files)).filePath(u"PASSAGGI-%1.txt"_s.arg(address));
         auto& simulated = owned.emplace_back(std::make_unique<SimulatedTerminal>(
-            address, static_cast<qint16>(value), file, faults, serverAddress, out));
+            address, static_cast<qint16>(value), file, serverAddress, out));
         QString error;
         if (!simulated->listen(static_cast<quint16>(listenPort), error))
             return fail(error);

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QTcpSocket>
 #include <QTextStream>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -39,14 +40,12 @@ QStringList storedRecords(const QString& path)
 } // namespace
 
 SimulatedTerminal::SimulatedTerminal(const QString& address, qint16 number,
-                                     const QString& transitFile, Faults faults,
-                                     std::optional<Server> server, QTextStream& out,
-                                     QObject* parent)
+                                     const QString& transitFile, std::optional<Server> server,
+                                     QTextStream& out, QObject* parent)
     : QObject(parent)
     , m_address(address)
     , m_number(number)
     , m_transitFile(transitFile)
-    , m_faults(faults)
     , m_serverAddress(server)
     , m_out(out)
 {
@@ -93,15 +92,28 @@ void SimulatedTerminal::sendUnasked(const QString& text)
     socket->connectToHost(m_serverAddress->address, m_serverAddress->port);
 }
 
+// A locked terminal takes no reads: what is stored meanwhile goes to the
+// file once it is unlocked, after the listing and its deletion.
 void SimulatedTerminal::storeRecord(const QString& record)
 {
+    m_held.append(record);
+    if (!m_locked)
+        storeHeld();
+}
+
+void SimulatedTerminal::storeHeld()
+{
+    if (m_held.isEmpty())
+        return;
     QFile file(m_transitFile);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
         print(u"cannot write %1: %2"_s.arg(m_transitFile, file.errorString()));
         return;
     }
-    file.write(record.mid(1, record.size() - 2).toLatin1() + '\n');
-    print(u"stored %1"_s.arg(readable(record)));
+    for (const QString& record : std::exchange(m_held, {})) {
+        file.write(record.mid(1, record.size() - 2).toLatin1() + '\n');
+        print(u"stored %1"_s.arg(readable(record)));
+    }
 }
 
 void SimulatedTerminal::accept()
@@ -124,6 +136,7 @@ void SimulatedTerminal::attach(QTcpSocket* socket)
     m_frames = FrameSplitter();
     m_silent = false;
     m_locked = false;
+    storeHeld();
     connect(socket, &QTcpSocket::readyRead, this, &SimulatedTerminal::onReadyRead);
     connect(socket, &QTcpSocket::connected, this, [this] {
         print(u"link up"_s);
@@ -174,43 +187,80 @@ void SimulatedTerminal::answer(const QString& message)
         m_silent = message != u"OFFLINE"_s;
         return;
     }
+    int value = 0;
     if (message == u"DIR PASSAGGI"_s) {
         const qint64 size = QFile(m_transitFile).size();
-        write(size > 0 ? u"DIR PASSAGGI %1"_s.arg(size) : u"DIR PASSAGGI ?*"_s);
+        const QString reply = size > 0 ? u"DIR PASSAGGI %1"_s.arg(size) : u"DIR PASSAGGI ?*"_s;
+        if (takeFault(u"late-dir"_s, &value))
+            QTimer::singleShot(value, this, [this, reply] { write(reply); });
+        else
+            write(reply);
     } else if (message == u"CONSIDLE"_s) {
         m_locked = true;
-        if (std::exchange(m_faults.silentAfterLock, false))
+        if (takeFault(u"silent"_s))
             m_silent = true;
         else
             write(u"CONSIDLE"_s);
     } else if (message == u"TYPE PASSAGGI"_s) {
         list();
     } else if (message == u"DEL PASSAGGI"_s) {
+        if (takeFault(u"keep-del"_s)) {
+            print(u"file kept, no answer"_s);
+            return;
+        }
         QFile::remove(m_transitFile);
-        write(u"DEL PASSAGGI"_s);
+        if (takeFault(u"lose-del"_s))
+            print(u"file deleted, answer lost"_s);
+        else
+            write(u"DEL PASSAGGI"_s);
     } else if (message == u"OFFLINE"_s) {
         m_locked = false;
         write(u"OFFLINE"_s);
+        storeHeld();
     }
 }
 
 void SimulatedTerminal::list()
 {
     const QStringList records = storedRecords(m_transitFile);
-    if (!m_locked || records.isEmpty() || m_faults.refuseListing) {
+    if (!m_locked || records.isEmpty() || takeFault(u"refuse"_s)) {
         write(u"TYPE PASSAGGI ?*"_s);
         return;
     }
+    const bool drop = takeFault(u"drop-listing"_s);
     for (qsizetype i = 0; i < records.size(); ++i) {
-        if (m_faults.dropMidListing && i == records.size() / 2) {
-            m_faults.dropMidListing = false;
+        if (drop && i == records.size() / 2) {
             print(u"dropping the link mid-listing"_s);
             m_link->abort();
             return;
         }
         write(QChar(2) + records[i] + QChar(3));
     }
-    write(QChar(4) + QString::number(records.size() + m_faults.countOffset));
+    int offset = 0;
+    takeFault(u"wrong-count"_s, &offset);
+    write(QChar(4) + QString::number(records.size() + offset));
+}
+
+bool SimulatedTerminal::addFault(const QString& name, int value)
+{
+    static const QStringList names{u"late-dir"_s, u"lose-del"_s, u"keep-del"_s,   u"drop-listing"_s,
+                                   u"silent"_s,   u"refuse"_s,   u"wrong-count"_s};
+    if (!names.contains(name))
+        return false;
+    m_faults[name] = value;
+    print(u"fault %1 %2 set"_s.arg(name).arg(value));
+    return true;
+}
+
+bool SimulatedTerminal::takeFault(const QString& name, int* value)
+{
+    const auto it = m_faults.constFind(name);
+    if (it == m_faults.cend())
+        return false;
+    if (value)
+        *value = it.value();
+    m_faults.erase(it);
+    return true;
 }
 
 void SimulatedTerminal::write(const QString& text)

@@ -3,6 +3,7 @@
 #include "terminal/netctl/framesplitter.h"
 
 #include <QHostAddress>
+#include <QMap>
 #include <QObject>
 #include <QPointer>
 #include <QTcpServer>
@@ -20,15 +21,6 @@ class SimulatedTerminal : public QObject
     Q_OBJECT
 
 public:
-    // Faults to put on for tests.
-    struct Faults
-    {
-        int countOffset = 0; // added to the count at the end of a listing
-        // These two strike each terminal's first transfer only.
-        bool silentAfterLock = false; // no reply from "CONSIDLE" to "OFFLINE"
-        bool dropMidListing = false;  // the link drops halfway through a listing
-        bool refuseListing = false;   // "TYPE PASSAGGI ?*"
-    };
     struct Server
     {
         QHostAddress address;
@@ -36,8 +28,7 @@ public:
     };
 
     SimulatedTerminal(const QString& address, qint16 number, const QString& transitFile,
-                      Faults faults, std::optional<Server> server, QTextStream& out,
-                      QObject* parent = nullptr);
+                      std::optional<Server> server, QTextStream& out, QObject* parent = nullptr);
     ~SimulatedTerminal() override;
 
     bool listen(quint16 port, QString& error);
@@ -48,6 +39,16 @@ public:
     // the server opened, or by calling the server when there is none.
     void sendUnasked(const QString& text);
     void storeRecord(const QString& record);
+    // A fault for tests, striking once, the next time its moment comes:
+    //   late-dir MS    the answer to "DIR PASSAGGI" comes MS ms late
+    //   lose-del       "DEL PASSAGGI": the file is deleted, the answer lost
+    //   keep-del       "DEL PASSAGGI": the file is kept, no answer
+    //   drop-listing   the link drops halfway through the listing
+    //   silent         no reply from "CONSIDLE" to "OFFLINE"
+    //   refuse         the listing is refused ("TYPE PASSAGGI ?*")
+    //   wrong-count N  N added to the count at the end of the listing
+    // False for a name not in this list.
+    bool addFault(const QString& name, int value);
 
 private:
     void accept();
@@ -57,17 +58,20 @@ private:
     void list();
     void write(const QString& text);
     void print(const QString& line);
+    void storeHeld();
+    bool takeFault(const QString& name, int* value = nullptr);
 
     QString m_address;
     qint16 m_number;
     QString m_transitFile;
-    Faults m_faults;
+    QMap<QString, int> m_faults;
     std::optional<Server> m_serverAddress;
     QTextStream& m_out;
     QTcpServer m_listener;
     QPointer<QTcpSocket> m_link;
     FrameSplitter m_frames;
     QList<QString> m_waiting; // texts for a link still being opened
+    QStringList m_held;       // records stored while locked
     bool m_locked = false;
     bool m_silent = false;
 };

@@ -98,14 +98,21 @@ bool SimulatorCommands::run(const QString& line, int& pauseMs)
         bool daysOk = words.size() < 2;
         const int count = words.value(0).toInt(&countOk);
         const int days = daysOk ? 3 : words.value(1).toInt(&daysOk);
-        if (countOk && daysOk && count > 0 && days > 0) {
-            const QStringList records =
-                TransitGenerator::generate(target->number(), count, days, QDate::currentDate());
+        const QStringList badges = words.size() > 2 ? words[2].split(u',', Qt::SkipEmptyParts)
+                                                    : TransitGenerator::DemoBadges;
+        if (countOk && daysOk && count > 0 && days > 0 && !badges.isEmpty()) {
+            const QStringList records = TransitGenerator::generate(target->number(), count, days,
+                                                                   QDate::currentDate(), badges);
             for (const QString& record : records)
                 target->storeRecord(record);
             return true;
         }
-        error = u"expected generate TERMINAL COUNT [DAYS]"_s;
+        error = u"expected generate TERMINAL COUNT [DAYS [BADGES]]"_s;
+    } else if (command == u"fault"_s) {
+        if (target->addFault(words.value(0), words.value(1).toInt()))
+            return true;
+        error = u"expected fault TERMINAL late-dir MS|lose-del|keep-del|drop-listing|silent|"
+                "refuse|wrong-count N"_s;
     } else if (command == u"presence"_s) {
         target->sendUnasked(u"%1TRAX"_s.arg(target->number(), 4, 10, QChar(u'0')));
         return true;

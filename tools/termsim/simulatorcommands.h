@@ -9,7 +9,9 @@ class QTextStream;
 // The simulator's command language, one command a line, typed or scripted:
 //   read TERMINAL BADGE FUNCTION [POSITION [ORDER [HHMM [DDMMYY]]]]
 //   store TERMINAL BADGE FUNCTION [POSITION [ORDER [HHMM [DDMMYY]]]]
-//   generate TERMINAL COUNT [DAYS]   stored transits over the days before today
+//   generate TERMINAL COUNT [DAYS [BADGES]]   stored transits over the days
+//                             before today, of the badges given (0042,0043)
+//   fault TERMINAL NAME [N]   a fault striking once (SimulatedTerminal::addFault)
 //   presence TERMINAL
 //   send TERMINAL TEXT        (<N> stands for the character N)
 //   wait MILLISECONDS

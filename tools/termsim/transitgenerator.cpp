@@ -10,7 +10,8 @@ using namespace Qt::StringLiterals;
 
 namespace TransitGenerator {
 
-QStringList generate(int terminal, int count, int days, const QDate& today)
+QStringList generate(int terminal, int count, int days, const QDate& today,
+                     const QStringList& badges)
 {
     QRandomGenerator random(static_cast<quint32>(terminal) * 7919u + static_cast<quint32>(count));
     // Minutes from 06:00 to 19:59 of each day, those of this terminal's residue.
@@ -22,7 +23,6 @@ QStringList generate(int terminal, int count, int days, const QDate& today)
         }
     }
     std::shuffle(slots.begin(), slots.end(), random);
-    static const QStringList badges{u"0042"_s, u"0043"_s, u"0044"_s, u"0045"_s};
     QStringList records;
     for (int i = 0; i < count && i < slots.size(); ++i) {
         const int slot = slots[i];
@@ -30,7 +30,9 @@ QStringList generate(int terminal, int count, int days, const QDate& today)
         const int minute = slot % 1440;
         const int kind = random.bounded(100);
         RecordBuilder::Reading reading;
-        reading.badge = random.bounded(10) == 0 ? u"0099"_s : badges[random.bounded(4)];
+        reading.badge = random.bounded(10) == 0
+                            ? u"0099"_s
+                            : badges[random.bounded(static_cast<int>(badges.size()))];
         reading.function = kind < 60 ? u"#C"_s : kind < 85 ? u"00"_s : u"#B"_s;
         reading.position = QString::number(1 + random.bounded(3));
         reading.order = reading.function == u"#C"_s ? u"0"_s : u"241000120"_s;
