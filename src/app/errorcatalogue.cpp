@@ -42,6 +42,11 @@ Error make(int number)
     return Error{number, description(number)};
 }
 
+QString text(const Error& error)
+{
+    return u"Errore #"_s + QString::number(error.number) + u" verificato: "_s + error.description;
+}
+
 Error forFile(const QFileDevice& file)
 {
     const QFileInfo info(file.fileName());

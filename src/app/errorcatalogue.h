@@ -28,6 +28,8 @@ inline constexpr int ProviderNotFound = 3706;
 namespace ErrorCatalogue {
 QString description(int number);
 Error make(int number);
+// "Errore #" + number + " verificato: " + description, as every error line has it.
+QString text(const Error& error);
 // The error of a file operation that failed, with the number the system gives it.
 Error forFile(const QFileDevice& file);
 } // namespace ErrorCatalogue

@@ -2,6 +2,7 @@
 
 #include "app/activitylog.h"
 #include "app/basictext.h"
+#include "app/errorcatalogue.h"
 #include "app/eventwait.h"
 #include "app/server.h"
 #include "live/databasesession.h"
@@ -146,7 +147,6 @@ Verdict BadgeCheck::reject(const TransitRead& read, const QString& text,
 Verdict BadgeCheck::fail(const Error& error)
 {
     m_server.registry().BadgeErrato = 1;
-    m_server.log().LogFile(u"Errore #"_s + QString::number(error.number) + u" verificato: "_s +
-                           error.description);
+    m_server.log().LogFile(ErrorCatalogue::text(error));
     return Verdict{Verdict::Kind::Failed, error};
 }

@@ -4,6 +4,7 @@
 #include "app/basictext.h"
 #include "app/clock.h"
 #include "app/crashpoint.h"
+#include "app/errorcatalogue.h"
 #include "app/server.h"
 #include "live/badgecheck.h"
 #include "live/databasesession.h"
@@ -25,11 +26,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int KeepDays = 30;
-
-QString errorText(const Error& error)
-{
-    return u"Errore #"_s + QString::number(error.number) + u" verificato: "_s + error.description;
-}
 
 } // namespace
 
@@ -98,7 +94,7 @@ void PassPosting::begin()
         return stop(Result::SpoolFault, error);
     Error unwritten;
     if (!m_files.writeOrdered(m_spool, unwritten))
-        m_server.log().LogFile(u"Scarico: "_s + errorText(unwritten) +
+        m_server.log().LogFile(u"Scarico: "_s + ErrorCatalogue::text(unwritten) +
                                u": ScaricoOK.txt non scritto"_s);
     CrashPoint::reach("posting-ordered");
     m_posting = true;
@@ -121,7 +117,7 @@ PassPosting::Result PassPosting::settle(Error& error)
         return journal;
     Error unwritten;
     if (!m_files.writeSetAside(m_spool, unwritten))
-        m_server.log().LogFile(u"Scarico: "_s + errorText(unwritten) +
+        m_server.log().LogFile(u"Scarico: "_s + ErrorCatalogue::text(unwritten) +
                                u": ScaricoScartati.txt non scritto"_s);
     return Result::Next;
 }
@@ -175,7 +171,7 @@ PassPosting::Result PassPosting::settleJournal(Error& error)
         const QString path = line.journalPath.isEmpty() ? m_journalPath : line.journalPath;
         Error unwritten;
         if (!AppendOnce::settle(path, line.journalAt, line.journalLine, unwritten)) {
-            m_server.log().LogFile(errorText(unwritten) +
+            m_server.log().LogFile(ErrorCatalogue::text(unwritten) +
                                    u": %1 righe del giornale da scrivere"_s.arg(due.size()));
             break;
         }
@@ -236,7 +232,8 @@ PassPosting::Result PassPosting::postBatch(Error& error)
                 return Result::Held;
             m_batch.removeAt(accepted.size());
             ++m_failed;
-            m_outcomes.append({line.id, Spool::State::Failed, errorText(error), 0, QByteArray()});
+            m_outcomes.append(
+                {line.id, Spool::State::Failed, ErrorCatalogue::text(error), 0, QByteArray()});
             return Result::Next;
         case Posted::Accepted:
             accepted.append(line);
@@ -257,7 +254,7 @@ PassPosting::Result PassPosting::postBatch(Error& error)
     CrashPoint::reach("line-intent");
     if (!session.commit(error)) {
         // Whether it committed, the markers tell at the next run.
-        m_server.log().LogFile(errorText(error));
+        m_server.log().LogFile(ErrorCatalogue::text(error));
         error.unreachable = true;
         return Result::Held;
     }
@@ -270,7 +267,7 @@ PassPosting::Result PassPosting::postBatch(Error& error)
         m_committed = !committing.isEmpty();
         return Result::Next;
     }
-    m_server.log().LogFile(errorText(unwritten));
+    m_server.log().LogFile(ErrorCatalogue::text(unwritten));
     for (Spool::Outcome& outcome : committing) {
         outcome.state = Spool::State::JournalDue;
         m_outcomes.append(outcome);
@@ -314,7 +311,7 @@ bool PassPosting::insertMarker(const QString& key, Error& error)
     if (session.run(marker, u"INSERT INTO ParvixScarico (Chiave, Registrato) VALUES (?, ?)"_s,
                     {key, session.dialect().dateTime(m_server.clock().now())}, error))
         return true;
-    m_server.log().LogFile(errorText(error));
+    m_server.log().LogFile(ErrorCatalogue::text(error));
     return false;
 }
 
@@ -331,7 +328,7 @@ void PassPosting::stop(Result result, const Error& error)
     if (!m_held) {
         qint64 waiting = 0;
         m_spool.count(Spool::State::Pending, waiting, unrecorded);
-        m_server.reportError(u"Scarico: "_s + errorText(error) +
+        m_server.reportError(u"Scarico: "_s + ErrorCatalogue::text(error) +
                              u": database non raggiungibile, registrazione sospesa (%1 transiti "
                              "in attesa)"_s.arg(waiting));
     }
@@ -359,7 +356,7 @@ void PassPosting::end()
         return stop(Result::SpoolFault, error);
     const QString unposted = m_files.path(u"ScaricoNonRegistrati.txt"_s);
     if ((failed > 0 || QFile::exists(unposted)) && !m_files.writeUnposted(m_spool, error))
-        m_server.log().LogFile(u"Scarico: "_s + errorText(error) +
+        m_server.log().LogFile(u"Scarico: "_s + ErrorCatalogue::text(error) +
                                u": ScaricoNonRegistrati.txt non scritto"_s);
     const QString summary =
         u"Scarico: %1 transiti registrati, %2 rifiutati, %3 non registrati"_s.arg(m_posted)

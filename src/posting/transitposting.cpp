@@ -3,6 +3,7 @@
 #include "app/activitylog.h"
 #include "app/clock.h"
 #include "app/datedline.h"
+#include "app/errorcatalogue.h"
 #include "app/server.h"
 #include "live/databasesession.h"
 #include "posting/attendance.h"
@@ -49,8 +50,7 @@ bool TransitPosting::run(const TransitRead& read, TransitContext& context, QByte
     if (post(read, context, Etichetta, error, journalLine))
         return true;
     registry.BadgeErrato = 1;
-    m_server.log().LogFile(Etichetta + u"Errore #"_s + QString::number(error.number) +
-                           u" verificato: "_s + error.description);
+    m_server.log().LogFile(Etichetta + ErrorCatalogue::text(error));
     return false;
 }
 

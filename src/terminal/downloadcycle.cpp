@@ -3,6 +3,7 @@
 #include "app/activitylog.h"
 #include "app/basictext.h"
 #include "app/crashpoint.h"
+#include "app/errorcatalogue.h"
 #include "app/eventwait.h"
 #include "app/server.h"
 #include "live/databasesession.h"
@@ -20,11 +21,6 @@ namespace {
 constexpr QChar StartOfText(2);
 constexpr QChar EndOfText(3);
 constexpr QChar EndOfTransmission(4);
-
-QString errorText(const Error& error)
-{
-    return u"Errore #"_s + QString::number(error.number) + u" verificato: "_s + error.description;
-}
 
 } // namespace
 
@@ -105,14 +101,14 @@ bool DownloadCycle::openSpool()
         spoolFault(error);
         return false;
     }
-    if (created) {
+    if (created)
         CrashPoint::reach("migration-committed");
-        LegacyPass::removeFiles(m_server.workingDirectory());
-        if (taken > 0)
-            m_server.log().LogFile(
-                u"Scarico: %1 transiti raccolti da una versione precedente presi in Scarico.db"_s
-                    .arg(taken));
-    }
+    // Taken in when the spool was made: never again, even into a spool made anew.
+    LegacyPass::removeFiles(m_server.workingDirectory());
+    if (taken > 0)
+        m_server.log().LogFile(
+            u"Scarico: %1 transiti raccolti da una versione precedente presi in Scarico.db"_s.arg(
+                taken));
     if (m_spoolFault)
         m_server.log().LogFile(
             u"Scarico: Scarico.db di nuovo utilizzabile, scarico dei terminali ripreso"_s);
@@ -123,7 +119,7 @@ bool DownloadCycle::openSpool()
 void DownloadCycle::spoolFault(const Error& error)
 {
     if (!m_spoolFault)
-        m_server.reportError(u"Scarico: "_s + errorText(error) +
+        m_server.reportError(u"Scarico: "_s + ErrorCatalogue::text(error) +
                              u": Scarico.db non utilizzabile, scarico dei terminali sospeso"_s);
     m_spoolFault = true;
     m_spool.close();
@@ -285,7 +281,7 @@ void DownloadCycle::endOfListing(qint16 n, const QString& address, const QString
                 .arg(registry.RecordAttesi)
                 .arg(registry.RecordRicevuti));
     } else if (!storeListing(n, error)) {
-        m_server.log().LogFile(u"Scarico terminale %1: "_s.arg(n) + errorText(error) +
+        m_server.log().LogFile(u"Scarico terminale %1: "_s.arg(n) + ErrorCatalogue::text(error) +
                                u": il file resta sul terminale"_s);
         spoolFault(error);
     } else {
@@ -324,7 +320,7 @@ bool DownloadCycle::storeListing(qint16 n, Error& error)
     m_files.appendCollected(lines);
     Error unwritten;
     if (!m_files.writeSetAside(m_spool, unwritten))
-        m_server.log().LogFile(u"Scarico: "_s + errorText(unwritten) +
+        m_server.log().LogFile(u"Scarico: "_s + ErrorCatalogue::text(unwritten) +
                                u": ScaricoScartati.txt non scritto"_s);
     for (qsizetype i = 0; i < setAside.size(); ++i)
         m_server.log().LogFile(u"Scarico terminale "_s + QString::number(n) +
