@@ -129,22 +129,13 @@ PassPosting::Result PassPosting::resolveInFlight(Error& error)
     QList<Spool::Line> inFlight;
     if (!m_spool.lines(Spool::State::Committing, -1, inFlight, error))
         return Result::SpoolFault;
-    DatabaseSession& session = m_server.session();
     for (const Spool::Line& line : inFlight) {
         Spool::Outcome outcome{line.id,        Spool::State::Uncertain, QString(),
                                line.journalAt, line.journalLine,        line.pass};
         if (m_markerTable) {
-            SessionQuery marker;
-            const bool found =
-                session.run(marker,
-                            u"SELECT COUNT(*) AS Quanti FROM ParvixScarico WHERE Chiave = ?"_s,
-                            {m_spool.key(line)}, error) &&
-                marker.next();
-            if (!found) {
-                error.unreachable = true;
+            bool committed = false;
+            if (!markerPresent(line, committed, error))
                 return Result::Held;
-            }
-            const bool committed = marker.value(u"Quanti"_s).toInt() > 0;
             outcome.state = committed ? Spool::State::JournalDue : Spool::State::Pending;
         } else {
             m_server.reportError(u"Scarico: transito in registrazione a un'interruzione, senza "
@@ -225,16 +216,29 @@ PassPosting::Result PassPosting::postBatch(Error& error)
             ++m_rejected;
             m_outcomes.append({line.id, Spool::State::Rejected, QString(), 0, QByteArray()});
             continue;
-        case Posted::Failed:
+        case Posted::Failed: {
             session.rollback();
             m_batch = accepted + QList<Spool::Line>{line} + m_batch;
-            if (error.unreachable || !session.answers())
+            bool postedBefore = false;
+            if (error.unreachable || !session.answers() ||
+                (m_markerTable && !markerPresent(line, postedBefore, error)))
                 return Result::Held;
             m_batch.removeAt(accepted.size());
+            if (postedBefore) {
+                // A power cut took the spool's record of it, not the database's.
+                m_server.reportError(
+                    u"Scarico: transito registrato prima di un'interruzione (contrassegno "
+                    "presente), non registrato di nuovo; la sua riga di Backup.txt va "
+                    "verificata: "_s +
+                    QString::fromLatin1(line.transit.line()).trimmed());
+                m_outcomes.append({line.id, Spool::State::Posted, QString(), 0, QByteArray()});
+                return Result::Next;
+            }
             ++m_failed;
             m_outcomes.append(
                 {line.id, Spool::State::Failed, ErrorCatalogue::text(error), 0, QByteArray()});
             return Result::Next;
+        }
         case Posted::Accepted:
             accepted.append(line);
             committing.append(
@@ -302,6 +306,21 @@ PassPosting::Posted PassPosting::postLine(const Spool::Line& line, QByteArray& j
         (m_markerTable && !insertMarker(m_spool.key(line), error)))
         return Posted::Failed;
     return Posted::Accepted;
+}
+
+// Outside a transaction: whether the line's key is in the site database.
+bool PassPosting::markerPresent(const Spool::Line& line, bool& present, Error& error)
+{
+    SessionQuery marker;
+    if (!m_server.session().run(marker,
+                                u"SELECT COUNT(*) AS Quanti FROM ParvixScarico WHERE Chiave = ?"_s,
+                                {m_spool.key(line)}, error) ||
+        !marker.next()) {
+        error.unreachable = true;
+        return false;
+    }
+    present = marker.value(u"Quanti"_s).toInt() > 0;
+    return true;
 }
 
 bool PassPosting::insertMarker(const QString& key, Error& error)

@@ -65,6 +65,7 @@ private:
         Failed
     };
     Posted postLine(const Spool::Line& line, QByteArray& journalLine, Error& error);
+    bool markerPresent(const Spool::Line& line, bool& present, Error& error);
     bool insertMarker(const QString& key, Error& error);
     void stop(Result result, const Error& error);
     void clearHold();
