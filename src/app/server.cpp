@@ -74,6 +74,9 @@ bool ParvixServer::start()
                                        m_settings, error))
         return failStartup(error);
     m_session.configure(m_settings.StringaConn, m_env.workingDirectory);
+    // Like the time-outs of Connection.set, not shortened by --time-scale:
+    // shorter, every read would wait on a dead link in turn.
+    m_session.setRetryInterval(RetryInterval);
 
     FaseAvvio = u"Apertura OreDat"_s;
     const QString ore = DatedLine::inFolder(m_env.workingDirectory, m_settings.CartellaOre,

@@ -44,6 +44,8 @@ public:
     };
 
     static constexpr auto DesignTitle = "Parvix (SQL Server)";
+    // A database found unreachable is tried again after this many milliseconds.
+    static constexpr int RetryInterval = 3000;
 
     explicit ParvixServer(const Environment& environment, QObject* parent = nullptr);
 

@@ -14,6 +14,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <limits>
+
 using namespace Qt::StringLiterals;
 
 BadgeCheck::BadgeCheck(ParvixServer& server, QObject* parent)
@@ -46,8 +48,19 @@ Verdict BadgeCheck::Controlla(const TransitRead& read, TransitContext& context)
             return fail(m_server.session().failure(employee.lastError()));
         return reject(read, u"KBadge Errato"_s, {u"Badge Errato"_s, u"[3]"_s});
     }
-    context.DipCorrente = static_cast<qint16>(employee.value(u"NumOrdine"_s).toInt());
+    const QVariant key = employee.value(u"NumOrdine"_s);
     const QVariant collaudo = employee.value(u"Collaudo"_s);
+    employee.finish();
+    // The employee's key is 16 bits: never narrowed, never a Null taken for 0.
+    bool numeric = false;
+    const qlonglong number = key.toLongLong(&numeric);
+    if (key.isNull())
+        return fail(ErrorCatalogue::make(ErrorNumber::InvalidUseOfNull));
+    if (!numeric)
+        return fail(ErrorCatalogue::make(ErrorNumber::TypeMismatch));
+    if (number < std::numeric_limits<qint16>::min() || number > std::numeric_limits<qint16>::max())
+        return fail(ErrorCatalogue::make(ErrorNumber::Overflow));
+    context.DipCorrente = static_cast<qint16>(number);
     context.FlagCollaudo = collaudo.isNull() ? u"N"_s : collaudo.toString();
 
     return read.CodiceFunzione == u"#C"_s ? checkAttendance(read, context)

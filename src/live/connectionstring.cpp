@@ -9,8 +9,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Driver connect time-outs, so an unreachable server costs seconds, not minutes.
-constexpr int ConnectTimeoutSeconds = 5;
+const QStringList TimeoutKeys{u"connect timeout"_s, u"connection timeout"_s, u"command timeout"_s};
 
 QString defaultSqlServerDriver()
 {
@@ -70,9 +69,29 @@ QString first(const QMap<QString, QString>& pairs, std::initializer_list<const c
     return QString();
 }
 
-QString odbcOptions()
+// A time-out in seconds from the string, within sane bounds; `fallback` without it.
+int seconds(const QMap<QString, QString>& pairs, std::initializer_list<const char16_t*> keys,
+            int fallback)
 {
-    return u"SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1"_s.arg(ConnectTimeoutSeconds);
+    bool ok = false;
+    const int value = first(pairs, keys).toInt(&ok);
+    return ok && value > 0 ? qMin(value, 3600) : fallback;
+}
+
+QString odbcOptions(int connectTimeout)
+{
+    return u"SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1"_s.arg(connectTimeout);
+}
+
+// The string an ODBC driver is given as it stands, without the keys Parvix reads itself.
+QString withoutTimeouts(const QString& text)
+{
+    QStringList kept;
+    for (const QString& pair : text.split(u';')) {
+        if (!TimeoutKeys.contains(pair.section(u'=', 0, 0).trimmed().toLower()))
+            kept.append(pair);
+    }
+    return kept.join(u';').trimmed();
 }
 
 DatabaseTarget sqlServer(const QMap<QString, QString>& pairs)
@@ -108,7 +127,6 @@ DatabaseTarget sqlServer(const QMap<QString, QString>& pairs)
     if (pairs.contains(u"trustservercertificate"_s))
         odbc += u"TrustServerCertificate="_s + pairs.value(u"trustservercertificate"_s) + u';';
     target.databaseName = odbc;
-    target.options = odbcOptions();
     return target;
 }
 
@@ -129,7 +147,9 @@ DatabaseTarget DatabaseTarget::fromConnectionString(const QString& text,
             QDir(workingDirectory).absoluteFilePath(first(pairs, {u"data source"}));
         // mode=rw: a missing file is an error, never a new empty database.
         target.databaseName = QUrl::fromLocalFile(file).toString() + u"?mode=rw"_s;
-        target.options = u"QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"_s;
+        // A file locked by another program is waited for 5 s at most (less
+        // with a shorter command time-out).
+        target.options = u"QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1"_s;
     } else if (provider.startsWith(u"sqloledb"_s) || provider.startsWith(u"sqlncli"_s) ||
                provider.startsWith(u"msoledbsql"_s)) {
         target = sqlServer(pairs);
@@ -144,22 +164,30 @@ DatabaseTarget DatabaseTarget::fromConnectionString(const QString& text,
         target.databaseName = first(pairs, {u"database", u"initial catalog"});
         target.user = first(pairs, {u"user id", u"username", u"user"});
         target.password = first(pairs, {u"password", u"pwd"});
-        target.options = u"connect_timeout=%1"_s.arg(ConnectTimeoutSeconds);
+        target.options = u"connect_timeout=%1;keepalives=1;keepalives_idle=30;"
+                         "keepalives_interval=10;keepalives_count=3"_s;
     } else if (provider.isEmpty() && (pairs.contains(u"driver"_s) || pairs.contains(u"dsn"_s))) {
         target.backend = Backend::Odbc;
         target.driver = u"QODBC"_s;
-        target.databaseName = text.trimmed();
+        target.databaseName = withoutTimeouts(text);
         const QString driver = pairs.value(u"driver"_s).toLower();
         if (driver.contains(u"postgres"_s))
             target.server = Server::PostgreSQL;
         else if (driver.contains(u"sqlite"_s))
             target.server = Server::SQLite;
-        target.options = odbcOptions();
     } else {
         target.problem = provider.isEmpty()
                              ? u"Stringa di connessione senza Provider, Driver o DSN"_s
                              : u"Provider non supportato: "_s + pairs.value(u"provider"_s);
     }
+    target.connectTimeout = seconds(pairs, {u"connect timeout", u"connection timeout"}, 5);
+    target.commandTimeout = seconds(pairs, {u"command timeout"}, 30);
+    if (target.backend == Backend::Odbc)
+        target.options = odbcOptions(target.connectTimeout);
+    if (target.backend == Backend::PostgreSQL)
+        target.options = target.options.arg(target.connectTimeout);
+    if (target.backend == Backend::SQLite)
+        target.options = target.options.arg(qMin(5, target.commandTimeout) * 1000);
     return target;
 }
 

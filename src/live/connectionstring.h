@@ -11,6 +11,7 @@ class QSqlDatabase;
 //     User ID=;Password=;Integrated Security=            SQL Server through ODBC
 //   Provider=PostgreSQL;Host=;Port=;Database=;User ID=;Password=
 //   any string with Driver= or DSN= and no Provider     ODBC as it stands
+// and, on any of them, Connect Timeout=N and Command Timeout=N (seconds).
 struct DatabaseTarget
 {
     enum class Backend
@@ -38,6 +39,9 @@ struct DatabaseTarget
     QString password;
     QString options; // Qt connect options
     QString problem; // why the string is not understood, when Unknown
+    // Seconds; "Connect Timeout=N" and "Command Timeout=N" in the string, on every backend.
+    int connectTimeout = 5;
+    int commandTimeout = 30;
 
     // `workingDirectory` anchors a relative SQLite file.
     static DatabaseTarget fromConnectionString(const QString& text,

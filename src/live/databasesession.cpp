@@ -18,11 +18,18 @@ namespace {
 
 const QString ConnectionName = u"parvix-transit"_s;
 
+// ADO's number for a command or a connection that ran out of time.
+Error timedOut()
+{
+    return Error{-2147217871, u"Timeout scaduto"_s, true};
+}
+
 } // namespace
 
 DatabaseSession::DatabaseSession(ActivityLog& log, TerminalRegistry& registry)
     : m_log(log)
     , m_registry(registry)
+    , m_oneResult(qEnvironmentVariableIsSet("PARVIX_ONE_RESULT"))
 {}
 
 DatabaseSession::~DatabaseSession()
@@ -60,7 +67,17 @@ bool DatabaseSession::connect(Error& error)
     if (connectionReusable())
         return true;
     closeConnection();
+    if (!m_retryAt.hasExpired()) {
+        error = m_unreachable;
+        return false;
+    }
     return openConnection(error);
+}
+
+void DatabaseSession::unreachable(const Error& error) const
+{
+    m_unreachable = error;
+    m_retryAt.setRemainingTime(m_retryMs);
 }
 
 bool DatabaseSession::openConnection(Error& error)
@@ -77,10 +94,20 @@ bool DatabaseSession::openConnection(Error& error)
     }
     QSqlDatabase db = m_target.addDatabase(ConnectionName);
     ++m_connectionSerial;
-    if (!db.open()) {
-        error = failure(db.lastError());
+    m_watchdog.beforeOpening();
+    bool opened = false;
+    {
+        const DatabaseWatchdog::Armed guard(m_watchdog, m_target.connectTimeout * 1000);
+        opened = db.open();
+    }
+    if (!opened) {
+        m_watchdog.closed();
+        error = failed(db.lastError());
+        error.unreachable = true;
+        unreachable(error);
         return false;
     }
+    m_watchdog.opened();
     if (m_target.backend == DatabaseTarget::Backend::SQLite)
         useWriteAheadLog(db);
     m_openedFile = fileIdentity();
@@ -118,8 +145,16 @@ bool DatabaseSession::answers() const
         return false;
     if (isEmbedded()) // replaced, moved or deleted under the server: open it anew
         return fileIdentity() == m_openedFile && m_openedFile.second != 0;
+    Error error;
+    if (!mayRun(u"SELECT 1"_s, error))
+        return false;
+    const DatabaseWatchdog::Armed guard(m_watchdog, m_target.commandTimeout * 1000);
     QSqlQuery ping(database());
-    return ping.exec(u"SELECT 1"_s);
+    if (ping.exec(u"SELECT 1"_s))
+        return true;
+    if (m_watchdog.fired())
+        unreachable(timedOut());
+    return false;
 }
 
 void DatabaseSession::closeConnection()
@@ -130,9 +165,12 @@ void DatabaseSession::closeConnection()
     if (!QSqlDatabase::contains(ConnectionName))
         return;
     {
+        // A driver may still say goodbye to a server that no longer answers.
+        const DatabaseWatchdog::Armed guard(m_watchdog, m_target.commandTimeout * 1000);
         QSqlDatabase db = QSqlDatabase::database(ConnectionName, false);
         db.close();
     }
+    m_watchdog.closed();
     QSqlDatabase::removeDatabase(ConnectionName);
 }
 
@@ -150,9 +188,12 @@ bool DatabaseSession::begin(Error& error)
         error = ErrorCatalogue::make(ErrorNumber::ObjectClosed);
         return false;
     }
-    m_inTransaction = database().transaction();
-    if (!m_inTransaction) {
-        error = failure(database().lastError());
+    {
+        const DatabaseWatchdog::Armed guard(m_watchdog, m_target.commandTimeout * 1000);
+        m_inTransaction = mayRun(u"BEGIN"_s, error) && database().transaction();
+    }
+    if (!m_inTransaction && !error.isSet()) {
+        error = failed(database().lastError());
         m_retire = true;
     }
     return m_inTransaction;
@@ -165,17 +206,25 @@ bool DatabaseSession::commit(Error& error)
         return false;
     }
     m_inTransaction = false;
-    if (database().commit())
-        return true;
+    if (!mayRun(u"COMMIT"_s, error))
+        return false;
+    {
+        const DatabaseWatchdog::Armed guard(m_watchdog, m_target.commandTimeout * 1000);
+        if (database().commit())
+            return true;
+    }
     m_retire = true;
-    error = failure(database().lastError());
+    error = failed(database().lastError());
     return false;
 }
 
 void DatabaseSession::rollback()
 {
-    if (m_inTransaction && isOpen())
-        database().rollback();
+    if (m_inTransaction && isOpen()) {
+        const DatabaseWatchdog::Armed guard(m_watchdog, m_target.commandTimeout * 1000);
+        if (!database().rollback())
+            m_retire = true;
+    }
     m_inTransaction = false;
 }
 
@@ -212,15 +261,20 @@ bool DatabaseSession::run(SessionQuery& query, const QString& statement, const Q
         error = ErrorCatalogue::make(ErrorNumber::ObjectClosed);
         return false;
     }
+    if (!mayRun(statement, error))
+        return false;
     if (m_observer)
         m_observer(statement, values);
+    const DatabaseWatchdog::Armed guard(m_watchdog, m_target.commandTimeout * 1000);
     std::shared_ptr<PreparedStatement>& prepared = m_prepared[statement];
     std::shared_ptr<PreparedStatement> toRun = prepared;
     bool ran = true;
     if (!toRun || toRun->inUse) {
         // Prepared here the first time; a statement still being read by a
         // caller gets a one-off twin.
-        toRun = std::make_shared<PreparedStatement>(PreparedStatement{QSqlQuery(database())});
+        toRun = std::make_shared<PreparedStatement>(
+            PreparedStatement{QSqlQuery(database()), false, false, &m_openResults, &m_watchdog,
+                              m_target.commandTimeout * 1000});
         toRun->query.setForwardOnly(true);
         ran = toRun->query.prepare(statement);
         if (ran && !prepared)
@@ -233,10 +287,52 @@ bool DatabaseSession::run(SessionQuery& query, const QString& statement, const Q
         q.bindValue(int(i), values[i]);
     ran = ran && q.exec();
     if (!ran) {
-        error = failure(q.lastError());
+        error = failed(q.lastError());
         m_retire = true;
+        return false;
     }
-    return ran;
+    if (q.isSelect()) {
+        toRun->holdsResult = true;
+        ++m_openResults;
+    }
+    return true;
+}
+
+bool DatabaseSession::probe(const QString& statement, Error& error)
+{
+    if (!isOpen()) {
+        error = ErrorCatalogue::make(ErrorNumber::ObjectClosed);
+        return false;
+    }
+    if (!mayRun(statement, error))
+        return false;
+    const DatabaseWatchdog::Armed guard(m_watchdog, m_target.commandTimeout * 1000);
+    QSqlQuery query(database());
+    if (query.exec(statement))
+        return true;
+    error = failed(query.lastError());
+    if (m_watchdog.fired())
+        m_retire = true;
+    return false;
+}
+
+bool DatabaseSession::mayRun(const QString& statement, Error& error) const
+{
+    if (!m_oneResult || m_openResults == 0)
+        return true;
+    error = Error{-2147217900,
+                  u"Connessione occupata dai risultati di un altro comando: "_s + statement};
+    return false;
+}
+
+Error DatabaseSession::failed(const QSqlError& error) const
+{
+    if (!m_watchdog.fired())
+        return failure(error);
+    // Cut off: the connection is gone, and no one waits on a new one for a while.
+    const Error late = timedOut();
+    unreachable(late);
+    return late;
 }
 
 Error DatabaseSession::failure(const QSqlError& error) const

@@ -2,9 +2,11 @@
 
 #include "app/error.h"
 #include "live/connectionstring.h"
+#include "live/databasewatchdog.h"
 #include "live/dialect.h"
 #include "live/sessionquery.h"
 
+#include <QDeadlineTimer>
 #include <QSqlDatabase>
 
 #include <functional>
@@ -22,6 +24,17 @@ class TerminalRegistry;
 // sound (the embedded file still the same file, a server still answering) and
 // opens a new one otherwise, so a database that went away is reported as an
 // open error, as without the reuse; a statement that failed retires it.
+//
+// No call waits on the database past its time-out (connecting, each command:
+// Connect Timeout / Command Timeout in the connection string), whatever the
+// far end does; one that does ends as a time-out and drops the connection.
+// A database found unreachable is tried again only after a few seconds:
+// meanwhile every transit fails at once with the same error.
+//
+// One result at a time: a statement is never run while another result of
+// the session is open (SQL Server without MARS refuses it). With
+// PARVIX_ONE_RESULT set (the tests set it) the session refuses such a
+// statement on every backend, so the rule holds where the drivers forgive.
 class DatabaseSession
 {
 public:
@@ -29,6 +42,8 @@ public:
     ~DatabaseSession();
 
     void configure(const QString& StringaConn, const QString& workingDirectory);
+    // How long a database found unreachable is left alone.
+    void setRetryInterval(int milliseconds) { m_retryMs = milliseconds; }
 
     // Open_DB logs a failure ("Op DB:Errore #…") and leaves the rest to the
     // check's own failure; open() only reports it, for a caller that holds
@@ -45,6 +60,9 @@ public:
     // Whether the database still answers: after a failed statement, tells a
     // broken link from a statement the database refused.
     bool answers() const;
+    // A statement of no result the caller reads (a probe): it may fail
+    // without retiring the connection, and waits no longer than a command.
+    bool probe(const QString& statement, Error& error);
     // Grows with every connection opened, for what must be checked once per connection.
     quint64 connectionSerial() const { return m_connectionSerial; }
     // The line of a download pass that an earlier version recorded in the
@@ -75,6 +93,10 @@ public:
 private:
     bool connectionReusable() const;
     bool openConnection(Error& error);
+    // A call into the driver that failed: its time-out if the watchdog cut it off.
+    Error failed(const QSqlError& error) const;
+    bool mayRun(const QString& statement, Error& error) const;
+    void unreachable(const Error& error) const;
     void closeConnection();
     // The embedded database file as the system knows it (device, inode).
     std::pair<quint64, quint64> fileIdentity() const;
@@ -88,6 +110,12 @@ private:
     mutable bool m_retire = false; // a statement failed on this connection
     bool m_inTransaction = false;
     quint64 m_connectionSerial = 0;
+    bool m_oneResult = false;
+    mutable int m_openResults = 0;
+    mutable DatabaseWatchdog m_watchdog;
+    int m_retryMs = 3000;
+    mutable QDeadlineTimer m_retryAt; // past it, a new connection may be tried
+    mutable Error m_unreachable;      // why the last one failed
     std::pair<quint64, quint64> m_openedFile;
     QByteArray m_embeddedFile; // looked at before every transit
     mutable std::unordered_map<QString, std::shared_ptr<PreparedStatement>> m_prepared;

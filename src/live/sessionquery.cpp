@@ -1,8 +1,20 @@
 #include "live/sessionquery.h"
 
+#include "live/databasewatchdog.h"
+
+#include <utility>
+
 SessionQuery::~SessionQuery()
 {
     release();
+}
+
+bool SessionQuery::next()
+{
+    if (!m_statement)
+        return false;
+    const DatabaseWatchdog::Armed guard(*m_statement->watchdog, m_statement->timeoutMs);
+    return m_statement->query.next();
 }
 
 QVariant SessionQuery::value(const QString& name) const
@@ -26,5 +38,7 @@ void SessionQuery::release()
         return;
     m_statement->query.finish();
     m_statement->inUse = false;
+    if (std::exchange(m_statement->holdsResult, false))
+        --*m_statement->openResults;
     m_statement.reset();
 }

@@ -44,6 +44,7 @@ bool Orders::registerIfMissing(const Transito& t, Error& error) const
         return false;
     if (order.next())
         return true;
+    order.finish();
     m_log.SpY(103);
     QVariant reparto = int(t.Filiale) * 100;
     m_log.SpY(103);
@@ -57,6 +58,7 @@ bool Orders::registerIfMissing(const Transito& t, Error& error) const
         if (!own.isNull() && Basic::Val(own.toString().left(1)) == t.Filiale)
             reparto = own;
     }
+    employee.finish();
     SessionQuery insert;
     return m_session.run(insert,
                          u"INSERT INTO Ordini (Anno, Filiale, Numero, Progressivo, Data, Reparto, "

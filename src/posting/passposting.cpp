@@ -16,7 +16,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QScopeGuard>
-#include <QSqlQuery>
 #include <QTimer>
 
 #include <utility>
@@ -49,15 +48,13 @@ bool PassPosting::checkMarkerTable(Error& error)
     DatabaseSession& session = m_server.session();
     if (m_markerKnown && m_probedConnection == session.connectionSerial())
         return true;
-    bool present = false;
-    {
-        QSqlQuery probe(session.database());
-        present = probe.exec(u"SELECT COUNT(*) FROM ParvixScarico WHERE Chiave = ''"_s);
-        if (!present && !session.answers()) {
-            error = session.failure(probe.lastError());
-            error.unreachable = true;
-            return false;
-        }
+    Error missing;
+    const bool present =
+        session.probe(u"SELECT COUNT(*) FROM ParvixScarico WHERE Chiave = ''"_s, missing);
+    if (!present && (missing.unreachable || !session.answers())) {
+        error = missing;
+        error.unreachable = true;
+        return false;
     }
     if (!present && (m_markerTable || !m_markerKnown))
         m_server.reportError(

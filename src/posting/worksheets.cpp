@@ -41,11 +41,13 @@ bool WorkSheets::closeOnOrderTransit(const Transito& t, QString& OrdineCorrente,
     m_log.SpY(105);
     if (!sheets.next())
         return true;
+    const QVariant start = sheets.value(u"OraInizio"_s);
+    const QVariant ordine = sheets.value(u"Ordine"_s);
+    sheets.finish();
     m_log.SpY(106);
     m_log.SpY(107);
-    if (!close(t, sheets.value(u"OraInizio"_s), error))
+    if (!close(t, start, error))
         return false;
-    const QVariant ordine = sheets.value(u"Ordine"_s);
     if (ordine.isNull()) {
         error = ErrorCatalogue::make(ErrorNumber::InvalidUseOfNull);
         return false;
@@ -63,7 +65,11 @@ bool WorkSheets::closeOnAttendanceExit(const Transito& t, Error& error) const
     if (!m_session.run(sheets, OpenSheets, {m_session.dialect().date(t.Data), int(t.Dipendente)},
                        error))
         return false;
-    return !sheets.next() || close(t, sheets.value(u"OraInizio"_s), error);
+    if (!sheets.next())
+        return true;
+    const QVariant start = sheets.value(u"OraInizio"_s);
+    sheets.finish();
+    return close(t, start, error);
 }
 
 // Closes exactly the sheet that started at `start`'s minute. Matching the

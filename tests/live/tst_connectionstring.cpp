@@ -17,6 +17,8 @@ private Q_SLOTS:
     void sqliteFileIsAnchoredAndNeverCreated();
     void unknownFormsSayWhy_data();
     void unknownFormsSayWhy();
+    void timeoutsAreReadOnEveryBackend_data();
+    void timeoutsAreReadOnEveryBackend();
 };
 
 void TestConnectionString::translatesSiteForms_data()
@@ -98,6 +100,43 @@ void TestConnectionString::unknownFormsSayWhy()
     const DatabaseTarget target = DatabaseTarget::fromConnectionString(text, u"/srv"_s);
     QCOMPARE(target.backend, Backend::Unknown);
     QCOMPARE(target.problem, problem);
+}
+
+void TestConnectionString::timeoutsAreReadOnEveryBackend_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("connect");
+    QTest::addColumn<int>("command");
+    QTest::addColumn<QString>("option"); // what the driver is told
+    QTest::newRow("defaults") << u"Provider=PostgreSQL;Host=h;Database=d"_s << 5 << 30
+                              << u"connect_timeout=5;"_s;
+    QTest::newRow("PostgreSQL")
+        << u"Provider=PostgreSQL;Host=h;Connect Timeout=7;Command Timeout=9"_s << 7 << 9
+        << u"connect_timeout=7;"_s;
+    QTest::newRow("SQL Server") << u"Provider=SQLOLEDB;Data Source=S;Connect Timeout=3"_s << 3 << 30
+                                << u"SQL_ATTR_LOGIN_TIMEOUT=3;"_s;
+    QTest::newRow("ODBC as it stands, the keys taken out")
+        << u"Driver={PostgreSQL Unicode};Server=s;Command Timeout=2;Database=x"_s << 5 << 2
+        << u"SQL_ATTR_LOGIN_TIMEOUT=5;"_s;
+    QTest::newRow("SQLite waits 5 s for a lock at most")
+        << u"Provider=SQLite;Data Source=p.db;Command Timeout=2"_s << 5 << 2
+        << u"QSQLITE_BUSY_TIMEOUT=2000"_s;
+    QTest::newRow("nonsense keeps the default")
+        << u"Provider=PostgreSQL;Host=h;Command Timeout=soon;Connect Timeout=-1"_s << 5 << 30
+        << u"connect_timeout=5;"_s;
+}
+
+void TestConnectionString::timeoutsAreReadOnEveryBackend()
+{
+    QFETCH(QString, text);
+    QFETCH(int, connect);
+    QFETCH(int, command);
+    QFETCH(QString, option);
+    const DatabaseTarget target = DatabaseTarget::fromConnectionString(text, u"/srv"_s);
+    QCOMPARE(target.connectTimeout, connect);
+    QCOMPARE(target.commandTimeout, command);
+    QVERIFY2(target.options.contains(option), qPrintable(target.options));
+    QVERIFY(!target.databaseName.contains(u"Timeout"_s, Qt::CaseInsensitive));
 }
 
 QTEST_APPLESS_MAIN(TestConnectionString)

@@ -29,6 +29,14 @@ QSqlDatabase postgres(const QString& name, const QString& database)
 
 int g_databases = 0;
 
+// Every test holds the database session to SQL Server's rule of one open
+// result at a time (the server started by a system test inherits it).
+void holdToOneResult()
+{
+    qputenv("PARVIX_ONE_RESULT", "1");
+}
+Q_CONSTRUCTOR_FUNCTION(holdToOneResult)
+
 } // namespace
 
 TestDatabase::TestDatabase(const QString& workingDirectory)
@@ -76,14 +84,15 @@ TestDatabase::~TestDatabase()
     }
 }
 
-QString TestDatabase::connectionString() const
+QString TestDatabase::connectionString(quint16 viaPort) const
 {
+    const QString port = viaPort > 0 ? QString::number(viaPort) : pgPort();
     if (m_backend == u"postgresql"_s)
         return u"Provider=PostgreSQL;Host=127.0.0.1;Port=%1;Database=%2;User ID=parvix;Password=parvix"_s
-            .arg(pgPort(), m_database);
+            .arg(port, m_database);
     if (m_backend == u"odbc-postgresql"_s)
         return u"Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=%1;Database=%2;Uid=parvix;Pwd=parvix;"_s
-            .arg(pgPort(), m_database);
+            .arg(port, m_database);
     if (m_backend == u"odbc-sqlite"_s)
         return u"Driver={SQLite3};Database=%1;"_s.arg(m_file);
     return u"Provider=SQLite;Data Source=parvix.db"_s;

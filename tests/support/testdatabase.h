@@ -22,8 +22,9 @@ public:
     QString error() const { return m_error; }
     bool isValid() const { return m_error.isEmpty(); }
 
-    // What Set/Connection.set holds for the server to reach this database.
-    QString connectionString() const;
+    // What Set/Connection.set holds for the server to reach this database
+    // (PostgreSQL: through another port of 127.0.0.1 when one is given).
+    QString connectionString(quint16 viaPort = 0) const;
 
     // After the server was stopped under it.
     bool reconnect();

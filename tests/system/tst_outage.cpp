@@ -1,4 +1,5 @@
 #include "app/recordwriter.h"
+#include "app/server.h"
 #include "support/freeport.h"
 #include "support/processlines.h"
 #include "support/simulatedterminals.h"
@@ -54,7 +55,9 @@ void TestOutage::readsDuringAnOutageAreRejectedAndPostingResumes()
         20000);
     QCOMPARE(QProcess::execute(cluster, {u"resume"_s}), 0);
     QVERIFY(database.reconnect());
-    // No restart of Parvix: the next read opens a session again.
+    // No restart of Parvix: once the database has been left alone for its
+    // few seconds, the next read opens a session again.
+    QTest::qWait(ParvixServer::RetryInterval);
     read("1000", u"KTessera n. 42|  Esce <-] 10:00"_s, 1);
 
     const QStringList log = workspace.lines(u"Log/RegistroQZ.txt"_s);
