@@ -24,9 +24,11 @@ bool contains(const QList<DatabaseWatchdog::Socket>& sockets,
 
 } // namespace
 
+// The thread starts once every member it reads is set.
 DatabaseWatchdog::DatabaseWatchdog()
-    : m_thread([this] { watch(); })
-{}
+{
+    m_thread = std::thread([this] { watch(); });
+}
 
 DatabaseWatchdog::~DatabaseWatchdog()
 {
