@@ -6,7 +6,7 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 seconds="${1:-300}"
 
-"$root/scripts/install-deps.sh"
+"$root/scripts/install-deps.sh" --tests
 "$root/scripts/sanitized-build.sh"
 export ASAN_OPTIONS="detect_leaks=1"
 export LSAN_OPTIONS="suppressions=$root/tests/sanitizers/lsan.supp"

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, testing and running Parvix need,
-# asking apt-get only for those that are missing.
+# Installs the Debian packages that building and running Parvix need, and
+# with --tests those the test suite needs too (clang for the sanitized build
+# and the fuzz targets, MinGW to compile the Windows branch of the platform
+# unit), asking apt-get only for those that are missing.
 set -euo pipefail
 
 packages=(
@@ -9,8 +11,10 @@ packages=(
     libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc
     unixodbc odbc-postgresql libsqliteodbc tdsodbc
     postgresql sqlite3 tzdata
-    clang libclang-rt-14-dev
 )
+if [ "${1:-}" = "--tests" ]; then
+    packages+=(clang libclang-rt-14-dev g++-mingw-w64-x86-64)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

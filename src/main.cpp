@@ -3,7 +3,7 @@
 #include "app/eventwait.h"
 #include "app/headlessconsole.h"
 #include "app/server.h"
-#include "app/unixsignals.h"
+#include "app/systemsignals.h"
 #include "console/frmparvix.h"
 #include "console/messageboxes.h"
 #include "terminal/netctl/tcpnetworkcontrol.h"
@@ -70,10 +70,10 @@ int main(int argc, char* argv[])
     if (headless) {
         console = std::make_unique<HeadlessConsole>(server, out);
     } else {
-        window = std::make_unique<FrmParvix>(server, switches, boxes);
+        window = std::make_unique<FrmParvix>(server, switches, boxes, options.listenPort);
         QObject::connect(window.get(), &FrmParvix::closed, app.get(), &QCoreApplication::quit);
     }
-    UnixSignals unixSignals;
+    SystemSignals systemSignals;
     if (!server.start()) {
         err << server.startupFailure() << "\n";
         return 1;
@@ -81,14 +81,14 @@ int main(int argc, char* argv[])
     if (window)
         window->show();
 
-    QObject::connect(&unixSignals, &UnixSignals::terminateRequested, app.get(), [&] {
+    QObject::connect(&systemSignals, &SystemSignals::terminateRequested, app.get(), [&] {
         server.shutdown();
         QCoreApplication::quit();
     });
     // The "AGGIORNA Porte" button of the window.
-    QObject::connect(&unixSignals, &UnixSignals::hangupRequested, &server,
+    QObject::connect(&systemSignals, &SystemSignals::hangupRequested, &server,
                      [&] { server.connections().Collega(); });
-    QObject::connect(&unixSignals, &UnixSignals::retryRequested, &server,
+    QObject::connect(&systemSignals, &SystemSignals::retryRequested, &server,
                      [&] { server.download().retryFailed(); });
     if (options.repostFailed)
         QObject::connect(&server, &ParvixServer::started, &server,

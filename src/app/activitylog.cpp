@@ -8,21 +8,19 @@
 #include <QDir>
 #include <QFile>
 
-#include <sys/stat.h>
-
 using namespace Qt::StringLiterals;
 
 ActivityLog::ActivityLog(const Clock& clock, const Switches& switches)
     : m_clock(clock)
     , m_switches(switches)
     , m_folder(QDir::currentPath())
-    , m_encodedPath(QFile::encodeName(filePath()))
+    , m_encodedPath(filePath().toStdString())
 {}
 
 void ActivityLog::setLocation(const QString& workingDirectory, const QString& CartellaRegistro)
 {
     m_folder = DatedLine::inFolder(workingDirectory, CartellaRegistro, QString());
-    m_encodedPath = QFile::encodeName(filePath());
+    m_encodedPath = filePath().toStdString();
     m_file.reset();
 }
 
@@ -36,11 +34,12 @@ void ActivityLog::LogFile(const QString& CmdTxt)
     if (filteredOut())
         return;
     const QByteArray line = DatedLine::make(m_clock.now(), CmdTxt);
-    struct stat status = {};
-    const bool exists = ::stat(m_encodedPath.constData(), &status) == 0;
-    if (!exists || status.st_size > RotationSize)
+    Platform::FileIdentity identity;
+    std::int64_t size = 0;
+    const bool exists = Platform::identityOf(m_encodedPath, identity, &size);
+    if (!exists || size > RotationSize)
         rotate(exists);
-    else if (m_file && m_fileId != std::pair{quint64(status.st_dev), quint64(status.st_ino)})
+    else if (m_file && !(m_fileId == identity))
         m_file.reset(); // replaced under the server: the path is the log
     if ((m_file || openFile()) && m_file->write(line) != line.size())
         m_file.reset();
@@ -77,16 +76,18 @@ void ActivityLog::rotate(bool exists)
         QFile::rename(filePath(), freeRotatedName()); // failing, the full log is appended to
 }
 
+// Opened so that another program may rename or remove the log meanwhile.
 bool ActivityLog::openFile()
 {
-    m_file = std::make_unique<QFile>(filePath());
-    struct stat status = {};
-    if (!m_file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered) ||
-        ::fstat(m_file->handle(), &status) != 0) {
+    const int descriptor = Platform::openForAppend(m_encodedPath);
+    m_file = std::make_unique<QFile>();
+    if (descriptor < 0 ||
+        !m_file->open(descriptor, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered,
+                      QFileDevice::AutoCloseHandle) ||
+        !Platform::identityOf(m_file->handle(), m_fileId)) {
         m_file.reset();
         return false;
     }
-    m_fileId = {quint64(status.st_dev), quint64(status.st_ino)};
     return true;
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "platform/platform.h"
+
 #include <QFile>
 #include <QString>
 
 #include <memory>
-#include <utility>
+#include <string>
 
 class Clock;
 struct Switches;
@@ -39,8 +41,8 @@ private:
     const Clock& m_clock;
     const Switches& m_switches;
     QString m_folder;
-    QByteArray m_encodedPath; // the log's path as the system takes it, looked at every line
+    std::string m_encodedPath; // the log's path as the system takes it, looked at every line
     QString MsgLog;
     std::unique_ptr<QFile> m_file;
-    std::pair<quint64, quint64> m_fileId; // device and inode of m_file
+    Platform::FileIdentity m_fileId; // of m_file
 };

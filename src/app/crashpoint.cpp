@@ -1,9 +1,9 @@
 #include "app/crashpoint.h"
 
+#include "platform/platform.h"
+
 #include <QByteArray>
 #include <QList>
-
-#include <csignal>
 
 namespace {
 
@@ -28,6 +28,6 @@ void CrashPoint::reach(const char* step)
     static Target target = readTarget();
     if (target.step.isEmpty() || target.step != step || --target.remaining > 0)
         return;
-    // SIGKILL: nothing runs after it, no buffer is flushed, no destructor.
-    std::raise(SIGKILL);
+    // As a kill: nothing runs after it, no buffer is flushed, no destructor.
+    Platform::dieNow();
 }

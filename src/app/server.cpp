@@ -68,6 +68,9 @@ bool ParvixServer::start()
             },
             &SettingsFiles::createDefaultTerminalCount))
         return false;
+    // The full title as soon as it is known, before the window first shows.
+    m_title = buildTitle();
+    Q_EMIT titleChanged(m_title);
 
     FaseAvvio = u"Apertura Connect Sql"_s;
     if (!SettingsFiles::readConnection(inWorkingDirectory(SettingsFiles::ConnectionPath),
@@ -109,8 +112,6 @@ void ParvixServer::finishStartup()
 {
     m_connections.startReconnection();
     m_download.start();
-    m_title = buildTitle();
-    Q_EMIT titleChanged(m_title);
     m_connections.startFirstReconnect();
     Q_EMIT started();
 }

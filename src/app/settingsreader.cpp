@@ -101,13 +101,11 @@ bool SettingsReader::readField(QString& field)
         while (end < size && m_data[end] != ',' && !isLineEnd(m_data[end]))
             ++end;
     } else {
+        // Up to the comma or the line end, blanks before them included:
+        // "Targa " is not "TARGA".
         while (end < size && m_data[end] != ',' && !isLineEnd(m_data[end]))
             ++end;
-        // Blanks before the delimiter belong to the layout, not to the value.
-        qsizetype last = end;
-        while (last > m_pos && isBlank(m_data[last - 1]))
-            --last;
-        field = QString::fromLatin1(m_data.mid(m_pos, last - m_pos));
+        field = QString::fromLatin1(m_data.mid(m_pos, end - m_pos));
     }
 
     m_fieldPromised = end < size && m_data[end] == ',';

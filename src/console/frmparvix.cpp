@@ -6,11 +6,13 @@
 #include "app/switches.h"
 #include "console/clssystray.h"
 #include "console/messageboxes.h"
+#include "console/screenplacement.h"
 #include "console/tabterm.h"
 #include "terminal/terminalregistry.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -34,12 +36,17 @@ QIcon parvixIcon()
 
 } // namespace
 
-FrmParvix::FrmParvix(ParvixServer& server, Switches& switches, MessageBoxes& boxes, QWidget* parent)
+FrmParvix::FrmParvix(ParvixServer& server, Switches& switches, MessageBoxes& boxes,
+                     quint16 listenPort, QWidget* parent)
     : QWidget(parent)
     , m_server(server)
     , m_switches(switches)
     , m_boxes(boxes)
 {
+    // The server ends by the close box, "Chiudi" or a signal: never because a
+    // message box or the editor was the last window to close (the main one
+    // being hidden in the notification area).
+    QGuiApplication::setQuitOnLastWindowClosed(false);
     setObjectName(u"FrmParvix"_s);
     setWindowTitle(server.title());
     setWindowIcon(parvixIcon());
@@ -52,13 +59,14 @@ FrmParvix::FrmParvix(ParvixServer& server, Switches& switches, MessageBoxes& box
     QPalette colours = palette();
     colours.setColor(QPalette::Window, QColor(192, 192, 255));
     setPalette(colours);
-    buildControls();
+    buildControls(listenPort);
+    centreOnScreen(*this);
 
     TerminalRegistry& registry = server.registry();
     for (const QString& entry : registry.Lst_Port())
-        append(Lst_Port, entry);
+        append(Lst_Port, entry, false);
     connect(&registry, &TerminalRegistry::portAdded, this,
-            [this](const QString& entry) { append(Lst_Port, entry); });
+            [this](const QString& entry) { append(Lst_Port, entry, false); });
     connect(&registry, &TerminalRegistry::portsCleared, Lst_Port, &QListWidget::clear);
     connect(&server, &ParvixServer::messageAdded, this,
             [this](const QString& text) { append(Lst_Msg, text); });
@@ -76,7 +84,7 @@ FrmParvix::FrmParvix(ParvixServer& server, Switches& switches, MessageBoxes& box
 
 FrmParvix::~FrmParvix() = default;
 
-void FrmParvix::buildControls()
+void FrmParvix::buildControls(quint16 listenPort)
 {
     button(u"Command2"_s, u"Terminali"_s, 120, 240, 1215, 495);
     button(u"Command3"_s, u"Clear Msg"_s, 1680, 240, 855, 495);
@@ -86,9 +94,9 @@ void FrmParvix::buildControls()
     QPushButton* aggiorna = button(u"Aggiorna"_s, u"AGGIORNA Porte"_s, 6000, 240, 1215, 495);
     QFont bold = aggiorna->font();
     bold.setBold(true);
-    QFont narrowBold = bold;
-    narrowBold.setPointSizeF(7);
-    aggiorna->setFont(narrowBold);
+    aggiorna->setFont(bold);
+    // Wide enough for its caption in the form's bold font.
+    aggiorna->resize(qMax(aggiorna->width(), aggiorna->sizeHint().width()), aggiorna->height());
 
     auto* caption = new QLabel(u"Local IP address:"_s, this);
     place(caption, 7920, 240, 1575, 255);
@@ -101,7 +109,8 @@ void FrmParvix::buildControls()
         lblLocalIP.append(label);
     }
     for (const auto& [name, value, left] :
-         {std::tuple{u"txtACK"_s, u"400"_s, 9840}, std::tuple{u"txtPort"_s, u"8499"_s, 10800}}) {
+         {std::tuple{u"txtACK"_s, u"400"_s, 9840},
+          std::tuple{u"txtPort"_s, QString::number(listenPort), 10800}}) {
         auto* field = new QLineEdit(value, this);
         field->setObjectName(name);
         field->setReadOnly(true);
@@ -151,7 +160,10 @@ void FrmParvix::buildControls()
     connect(findChild<QPushButton*>(u"Command6"_s), &QPushButton::clicked, this,
             [this] { m_server.startListening(); });
     connect(aggiorna, &QPushButton::clicked, this, [this] { m_server.connections().Collega(); });
-    connect(hide, &QPushButton::clicked, this, &FrmParvix::hideToTray);
+    connect(hide, &QPushButton::clicked, this, [this] {
+        Timer2.stop(); // hidden by hand: the start-up's own hiding is not due any more
+        hideToTray();
+    });
 
     mnuMenu = new QMenu(this);
     mnuMenu->setObjectName(u"mnuMenu"_s);
@@ -173,14 +185,14 @@ void FrmParvix::place(QWidget* widget, int left, int top, int width, int height)
     widget->setGeometry(left / Twips, top / Twips, width / Twips, height / Twips);
 }
 
-// Appended with the last line selected, so the list scrolls to it.
-void FrmParvix::append(QListWidget* list, const QString& text)
+void FrmParvix::append(QListWidget* list, const QString& text, bool follow)
 {
     QString line = text;
     while (line.endsWith(u'\n') || line.endsWith(u'\r'))
         line.chop(1);
     list->addItem(line);
-    list->setCurrentRow(list->count() - 1);
+    if (follow)
+        list->setCurrentRow(list->count() - 1);
 }
 
 void FrmParvix::showAddress(const QStringList& labels)

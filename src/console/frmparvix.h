@@ -25,7 +25,8 @@ class FrmParvix : public QWidget
     Q_OBJECT
 
 public:
-    FrmParvix(ParvixServer& server, Switches& switches, MessageBoxes& boxes,
+    // `listenPort`: where terminals call in, shown in txtPort.
+    FrmParvix(ParvixServer& server, Switches& switches, MessageBoxes& boxes, quint16 listenPort,
               QWidget* parent = nullptr);
     ~FrmParvix() override;
 
@@ -43,11 +44,13 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void buildControls();
+    void buildControls(quint16 listenPort);
     QPushButton* button(const QString& name, const QString& caption, int left, int top, int width,
                         int height);
     void place(QWidget* widget, int left, int top, int width, int height);
-    static void append(QListWidget* list, const QString& text);
+    // Appended with the last line selected, so the list follows it (the
+    // echo lists); the port list is appended to without.
+    static void append(QListWidget* list, const QString& text, bool follow = true);
     void showAddress(const QStringList& labels);
     void listenOff();
     void openEditor();

@@ -2,11 +2,14 @@
 
 #include "app/server.h"
 #include "app/settingsfiles.h"
+#include "console/screenplacement.h"
 
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -19,7 +22,8 @@ TabTerm::TabTerm(ParvixServer& server, QWidget* parent)
     , m_server(server)
 {
     setObjectName(u"TabTerm"_s);
-    setWindowTitle(QString());
+    // The title bar is blank: an empty title would show the application's name.
+    setWindowTitle(u" "_s);
     setFixedSize(5775 / Twips, 8295 / Twips + 40);
     setAutoFillBackground(true);
     QPalette colours = palette();
@@ -53,17 +57,21 @@ TabTerm::TabTerm(ParvixServer& server, QWidget* parent)
     save->setObjectName(u"Command1"_s);
     save->setGeometry(1800 / Twips, 120 / Twips, 1800 / Twips, 330 / Twips);
     connect(save, &QPushButton::clicked, this, &TabTerm::save);
+    centreOnScreen(*this);
 }
 
 void TabTerm::showEvent(QShowEvent* event)
 {
-    m_server.holdTimers();
-    load();
+    if (!std::exchange(m_open, true)) {
+        m_server.holdTimers();
+        load();
+    }
     QWidget::showEvent(event);
 }
 
 void TabTerm::closeEvent(QCloseEvent* event)
 {
+    m_open = false;
     m_server.resumeTimers();
     QWidget::closeEvent(event);
 }

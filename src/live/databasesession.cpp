@@ -5,12 +5,9 @@
 #include "live/sqlerror.h"
 #include "terminal/terminalregistry.h"
 
-#include <QFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
-
-#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -42,7 +39,7 @@ void DatabaseSession::configure(const QString& StringaConn, const QString& worki
     closeConnection();
     m_target = DatabaseTarget::fromConnectionString(StringaConn, workingDirectory);
     m_dialect = Dialect(m_target);
-    m_embeddedFile = QFile::encodeName(QUrl(m_target.databaseName).toLocalFile());
+    m_embeddedFile = QUrl(m_target.databaseName).toLocalFile().toStdString();
 }
 
 void DatabaseSession::Open_DB()
@@ -144,7 +141,7 @@ bool DatabaseSession::answers() const
     if (!isOpen())
         return false;
     if (isEmbedded()) // replaced, moved or deleted under the server: open it anew
-        return fileIdentity() == m_openedFile && m_openedFile.second != 0;
+        return fileIdentity() == m_openedFile && !(m_openedFile == Platform::FileIdentity());
     Error error;
     if (!mayRun(u"SELECT 1"_s, error))
         return false;
@@ -174,12 +171,12 @@ void DatabaseSession::closeConnection()
     QSqlDatabase::removeDatabase(ConnectionName);
 }
 
-std::pair<quint64, quint64> DatabaseSession::fileIdentity() const
+Platform::FileIdentity DatabaseSession::fileIdentity() const
 {
-    struct stat status = {};
-    if (!isEmbedded() || ::stat(m_embeddedFile.constData(), &status) != 0)
-        return {0, 0};
-    return {quint64(status.st_dev), quint64(status.st_ino)};
+    Platform::FileIdentity identity;
+    if (!isEmbedded() || !Platform::identityOf(m_embeddedFile, identity))
+        return {};
+    return identity;
 }
 
 bool DatabaseSession::begin(Error& error)

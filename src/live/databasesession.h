@@ -5,6 +5,7 @@
 #include "live/databasewatchdog.h"
 #include "live/dialect.h"
 #include "live/sessionquery.h"
+#include "platform/platform.h"
 
 #include <QDeadlineTimer>
 #include <QSqlDatabase>
@@ -98,8 +99,8 @@ private:
     bool mayRun(const QString& statement, Error& error) const;
     void unreachable(const Error& error) const;
     void closeConnection();
-    // The embedded database file as the system knows it (device, inode).
-    std::pair<quint64, quint64> fileIdentity() const;
+    // The embedded database file as the system knows it; empty without one.
+    Platform::FileIdentity fileIdentity() const;
 
     ActivityLog& m_log;
     TerminalRegistry& m_registry;
@@ -116,7 +117,7 @@ private:
     int m_retryMs = 3000;
     mutable QDeadlineTimer m_retryAt; // past it, a new connection may be tried
     mutable Error m_unreachable;      // why the last one failed
-    std::pair<quint64, quint64> m_openedFile;
-    QByteArray m_embeddedFile; // looked at before every transit
+    Platform::FileIdentity m_openedFile;
+    std::string m_embeddedFile; // looked at before every transit
     mutable std::unordered_map<QString, std::shared_ptr<PreparedStatement>> m_prepared;
 };

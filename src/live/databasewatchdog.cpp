@@ -1,24 +1,14 @@
 #include "live/databasewatchdog.h"
 
-#include <QDir>
-
 #include <algorithm>
-
-#ifdef Q_OS_UNIX
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#endif
-
-using namespace Qt::StringLiterals;
 
 namespace {
 
-bool contains(const QList<DatabaseWatchdog::Socket>& sockets,
-              const DatabaseWatchdog::Socket& socket)
+// The same socket still: a number the system gave to another is not it.
+bool contains(const std::vector<Platform::Socket>& sockets, const Platform::Socket& socket)
 {
-    return std::any_of(sockets.begin(), sockets.end(), [&](const DatabaseWatchdog::Socket& s) {
-        return s.descriptor == socket.descriptor && s.peer == socket.peer;
+    return std::any_of(sockets.begin(), sockets.end(), [&](const Platform::Socket& s) {
+        return s.handle == socket.handle && s.peer == socket.peer;
     });
 }
 
@@ -40,35 +30,9 @@ DatabaseWatchdog::~DatabaseWatchdog()
     m_thread.join();
 }
 
-QList<DatabaseWatchdog::Socket> DatabaseWatchdog::openSockets()
-{
-    QList<Socket> sockets;
-#ifdef Q_OS_UNIX
-    const QStringList descriptors =
-        QDir(u"/proc/self/fd"_s).entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot);
-    for (const QString& name : descriptors) {
-        const int fd = name.toInt();
-        struct stat status = {};
-        if (::fstat(fd, &status) != 0 || !S_ISSOCK(status.st_mode))
-            continue;
-        int type = 0;
-        socklen_t length = sizeof type;
-        if (::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length) != 0 || type != SOCK_STREAM)
-            continue;
-        sockaddr_storage peer = {};
-        socklen_t peerLength = sizeof peer;
-        if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) != 0 ||
-            (peer.ss_family != AF_INET && peer.ss_family != AF_INET6))
-            continue;
-        sockets.append({fd, QByteArray(reinterpret_cast<const char*>(&peer), peerLength)});
-    }
-#endif
-    return sockets;
-}
-
 void DatabaseWatchdog::beforeOpening()
 {
-    const QList<Socket> before = openSockets();
+    const std::vector<Platform::Socket> before = Platform::connectedSockets();
     const std::lock_guard lock(m_mutex);
     m_before = before;
     m_connection.clear();
@@ -77,10 +41,10 @@ void DatabaseWatchdog::beforeOpening()
 
 void DatabaseWatchdog::opened()
 {
-    QList<Socket> connection;
-    for (const Socket& socket : openSockets()) {
+    std::vector<Platform::Socket> connection;
+    for (const Platform::Socket& socket : Platform::connectedSockets()) {
         if (!contains(m_before, socket))
-            connection.append(socket);
+            connection.push_back(socket);
     }
     const std::lock_guard lock(m_mutex);
     m_connection = connection;
@@ -135,11 +99,9 @@ void DatabaseWatchdog::watch()
 // socket that is new since), each checked to be the same socket still.
 void DatabaseWatchdog::cutOff()
 {
-#ifdef Q_OS_UNIX
-    for (const Socket& socket : openSockets()) {
+    for (const Platform::Socket& socket : Platform::connectedSockets()) {
         const bool ours = m_opening ? !contains(m_before, socket) : contains(m_connection, socket);
         if (ours)
-            ::shutdown(socket.descriptor, SHUT_RDWR);
+            Platform::shutDown(socket.handle);
     }
-#endif
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QList>
+#include "platform/platform.h"
 
 #include <condition_variable>
 #include <mutex>
@@ -23,14 +23,6 @@ public:
     ~DatabaseWatchdog();
     DatabaseWatchdog(const DatabaseWatchdog&) = delete;
     DatabaseWatchdog& operator=(const DatabaseWatchdog&) = delete;
-
-    struct Socket
-    {
-        int descriptor = -1;
-        QByteArray peer; // the address it is connected to, to tell it from a reused number
-    };
-    // The process's connected TCP sockets.
-    static QList<Socket> openSockets();
 
     // Before a connection is opened: what exists already is not the driver's.
     void beforeOpening();
@@ -60,8 +52,8 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     std::thread m_thread;
-    QList<Socket> m_before;     // sockets that existed before the connection
-    QList<Socket> m_connection; // empty while a connection is being opened
+    std::vector<Platform::Socket> m_before;     // sockets that existed before the connection
+    std::vector<Platform::Socket> m_connection; // empty while a connection is being opened
     bool m_opening = false;
     bool m_armed = false;
     bool m_fired = false;

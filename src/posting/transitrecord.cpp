@@ -96,13 +96,14 @@ bool decode(const QString& record, double NumTer, qint16 NumFiliale, int current
             Transito& transit, Error& error)
 {
     Transito decoded;
-    if (!number(Basic::Mid(record, 2, 2), decoded.Ora, error) ||
-        !number(Basic::Mid(record, 4, 2), decoded.Minuti, error) ||
-        !number(Basic::Mid(record, 20, 5), decoded.Posizione, error) ||
-        !number(Basic::Mid(record, 25, 2), decoded.Anno, error) ||
-        !number(Basic::Mid(record, 27, 1), decoded.Filiale, error) ||
+    // In the posting's order: the first field that fails gives the error.
+    if (!number(Basic::Mid(record, 27, 1), decoded.Filiale, error) ||
         !wholeNumber(Basic::Mid(record, 28, 5), decoded.Numero, error) ||
-        !number(Basic::Mid(record, 33, 1), decoded.Progressivo, error))
+        !number(Basic::Mid(record, 25, 2), decoded.Anno, error) ||
+        !number(Basic::Mid(record, 33, 1), decoded.Progressivo, error) ||
+        !number(Basic::Mid(record, 2, 2), decoded.Ora, error) ||
+        !number(Basic::Mid(record, 4, 2), decoded.Minuti, error) ||
+        !number(Basic::Mid(record, 20, 5), decoded.Posizione, error))
         return false;
     decoded.Data = date(record);
     decoded.DataTesto = dateText(decoded.Data);

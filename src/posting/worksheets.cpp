@@ -1,6 +1,7 @@
 #include "posting/worksheets.h"
 
 #include "app/activitylog.h"
+#include "app/basictext.h"
 #include "app/errorcatalogue.h"
 #include "live/databasesession.h"
 #include "posting/transitrecord.h"
@@ -14,15 +15,29 @@ namespace {
 const QString OpenSheets =
     u"Select * from SchedeLav Where Data = ? And Dipendente = ? And Causale = 0 And OraFine is null"_s;
 
-// The time of day a driver returns for OraInizio: a date-time, or SQLite's text.
-QTime timeOf(const QVariant& value)
+// A start as a driver returns it: a date-time, or SQLite's text (with or
+// without seconds, with or without its day).
+QDateTime startOf(const QVariant& value)
 {
-    if (value.typeId() == QMetaType::QString) {
-        const QString text = value.toString().section(u' ', -1).left(8);
-        const QTime time = QTime::fromString(text, text.size() > 5 ? u"HH:mm:ss"_s : u"HH:mm"_s);
-        return time;
-    }
-    return value.toDateTime().time();
+    if (value.typeId() != QMetaType::QString)
+        return QDateTime(value.toDateTime().date(), value.toDateTime().time(), Qt::UTC);
+    const QString text = value.toString().trimmed();
+    const QString day = text.contains(u' ') ? text.section(u' ', 0, 0) : u"1900-01-01"_s;
+    const QString clock = text.section(u' ', -1).left(8);
+    return QDateTime(QDate::fromString(day, Qt::ISODate),
+                     QTime::fromString(clock, clock.size() > 5 ? u"HH:mm:ss"_s : u"HH:mm"_s),
+                     Qt::UTC);
+}
+
+// Minutes from one date-time to another as the count of minute boundaries
+// crossed: 08:00:30 to 12:30 is 270.
+qint64 minutesBetween(const QDateTime& from, const QDateTime& to)
+{
+    const auto minuteOf = [](const QDateTime& moment) {
+        return QDate(1900, 1, 1).daysTo(moment.date()) * 1440 + moment.time().hour() * 60 +
+               moment.time().minute();
+    };
+    return minuteOf(to) - minuteOf(from);
 }
 
 } // namespace
@@ -72,25 +87,30 @@ bool WorkSheets::closeOnAttendanceExit(const Transito& t, Error& error) const
     return close(t, start, error);
 }
 
-// Closes exactly the sheet that started at `start`'s minute. Matching the
-// minute rather than the stored value keeps a start written with seconds
-// (by another program) closable.
+// Closes the very sheet that was read: matched by its start as stored, so a
+// start written with seconds, on another day or left Null by other software
+// is closed too (a Null start leaves Totale Null).
 bool WorkSheets::close(const Transito& t, const QVariant& start, Error& error) const
 {
-    const QTime begin = timeOf(start);
-    const QDateTime from = TransitRecord::clockTime(begin.hour(), begin.minute());
-    const int totale = (t.Ora * 60 + t.Minuti) - (begin.hour() * 60 + begin.minute());
     const Dialect& dialect = m_session.dialect();
+    const QDateTime end = TransitRecord::clockTime(t.Ora, t.Minuti);
+    QVariantList values{dialect.dateTime(end), QVariant(QMetaType::fromType<int>()),
+                        dialect.date(t.Data), int(t.Dipendente)};
+    QString startCondition = u"OraInizio is null"_s;
+    if (!start.isNull()) {
+        values[1] = int(minutesBetween(startOf(start), end));
+        // Text is compared as it is stored; a date-time as this backend binds one.
+        values.append(start.typeId() == QMetaType::QString ? start
+                                                           : dialect.dateTime(startOf(start)));
+        startCondition = u"OraInizio = ?"_s;
+    }
     SessionQuery update;
-    if (!m_session.run(
-            update,
-            dialect.updateFirst(u"SchedeLav"_s, u"OraFine = ?, Totale = ?, InLavoraz = 0"_s,
-                                u"Data = ? And Dipendente = ? And Causale = 0 And "
-                                "OraInizio >= ? And OraInizio < ? And OraFine is null"_s),
-            {dialect.dateTime(TransitRecord::clockTime(t.Ora, t.Minuti)), totale,
-             dialect.date(t.Data), int(t.Dipendente), dialect.dateTime(from),
-             dialect.dateTime(from.addSecs(60))},
-            error))
+    if (!m_session.run(update,
+                       dialect.updateFirst(u"SchedeLav"_s,
+                                           u"OraFine = ?, Totale = ?, InLavoraz = 0"_s,
+                                           u"Data = ? And Dipendente = ? And Causale = 0 And "_s +
+                                               startCondition + u" And OraFine is null"_s),
+                       values, error))
         return false;
     if (update.numRowsAffected() == 1)
         return true;
@@ -149,7 +169,7 @@ bool WorkSheets::findOrderLine(const Transito& t, OrderLine& line, Error& error)
         const QVariant text = query.value(column);
         if (text.isNull())
             break;
-        line.note += text.toString().trimmed();
+        line.note += Basic::Trim(text.toString()); // blanks only, as the system trims
     }
     line.note.truncate(50);
     return true;

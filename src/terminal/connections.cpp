@@ -29,10 +29,14 @@ void Connections::Collega()
     registry.clearPorts();
     m_server.portStatus().StatoPorte(QString(), 1);
     const qint32 count = m_server.settings().NumTerminali;
-    if (count > TerminalTable::SlotCount)
-        reportLinkError(count, ErrorNumber::SubscriptOutOfRange,
-                        ErrorCatalogue::description(ErrorNumber::SubscriptOutOfRange));
-    for (int slot = 0; slot < qMin(count, TerminalTable::SlotCount); ++slot) {
+    for (int slot = 0; slot < count; ++slot) {
+        // The table has no slot past the last: the terminal addressed last is
+        // named, once, and the pass ends there.
+        if (slot >= TerminalTable::SlotCount) {
+            reportLinkError(registry.NumCorrente, ErrorNumber::SubscriptOutOfRange,
+                            ErrorCatalogue::description(ErrorNumber::SubscriptOutOfRange));
+            break;
+        }
         registry.IPCorrente = registry.table.IPTerminale[slot];
         registry.NumCorrente = registry.table.number(slot);
         if (registry.NumCorrente <= 0)

@@ -48,9 +48,9 @@ void TestSettingsReader::readsFieldsByTheRules_data()
     QTest::newRow("unquoted string stops at comma")
         << QByteArray("Provider=SQLite;Data Source=a,b.db\r\n") << 1
         << QStringList{u"Provider=SQLite;Data Source=a"_s};
-    QTest::newRow("unquoted keeps inner blanks")
+    QTest::newRow("unquoted keeps its blanks, trailing ones too")
         << QByteArray("C:\\Program Files\\Parvix  \r\n") << 1
-        << QStringList{u"C:\\Program Files\\Parvix"_s};
+        << QStringList{u"C:\\Program Files\\Parvix  "_s};
     QTest::newRow("unclosed quote runs to the end")
         << QByteArray("\"abc,def") << 1 << QStringList{u"abc,def"_s};
     QTest::newRow("trailing comma promises an empty field")

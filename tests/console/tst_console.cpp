@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QSystemTrayIcon>
 #include <QtTest>
 
@@ -42,6 +43,9 @@ private Q_SLOTS:
     void trayClassRefusesWrongOrderAndCutsFields();
     void editorPlacesByNumberAndSavesTheFirstRows();
     void editorClosedWithoutSavingChangesNothing();
+    void editorRestoredKeepsTheEdits();
+    void closingABoxOrTheEditorNeverEndsTheServer();
+    void windowsOpenAsDrawn();
 
 private:
     template <typename T> T* child(const QString& name) const
@@ -52,6 +56,7 @@ private:
     std::unique_ptr<ServerFixture> m_fixture;
     RecordedBoxes m_boxes;
     std::unique_ptr<FrmParvix> m_window;
+    QString m_firstTitle; // the title when the window first shows
 };
 
 void TestConsole::init()
@@ -67,9 +72,10 @@ void TestConsole::init()
     m_fixture->server = std::make_unique<ParvixServer>(ParvixServer::Environment{
         m_fixture->clock, m_fixture->control, m_fixture->registry, m_fixture->switches,
         m_fixture->wait, m_fixture->workspace.path()});
-    m_window = std::make_unique<FrmParvix>(*m_fixture->server, m_fixture->switches, m_boxes);
+    m_window = std::make_unique<FrmParvix>(*m_fixture->server, m_fixture->switches, m_boxes, 9123);
     QSignalSpy started(m_fixture->server.get(), &ParvixServer::started);
     QVERIFY(m_fixture->server->start());
+    m_firstTitle = m_window->windowTitle(); // as it shows, before start-up's last steps
     QVERIFY(started.wait(5000));
     m_window->show();
 }
@@ -90,7 +96,7 @@ void TestConsole::controlsCarryTheirNames()
                                 u"Command4"_s, u"Command5"_s, u"Command6"_s})
         QVERIFY2(child<QPushButton>(name), qPrintable(name));
     QCOMPARE(child<QLineEdit>(u"txtACK"_s)->text(), u"400"_s);
-    QCOMPARE(child<QLineEdit>(u"txtPort"_s)->text(), u"8499"_s);
+    QCOMPARE(child<QLineEdit>(u"txtPort"_s)->text(), u"9123"_s); // where terminals call in
     QStringList address;
     for (QLabel* label : m_window->findChildren<QLabel*>(u"lblLocalIP"_s))
         address.append(label->text());
@@ -107,7 +113,9 @@ void TestConsole::listsShowTheCore()
     auto* ports = child<QListWidget>(u"Lst_Port"_s);
     QCOMPARE(ports->count(), 2);
     QCOMPARE(ports->item(1)->text(), u"[Num: 5 - IP: 127.0.0.15] Connesso"_s);
-    QCOMPARE(ports->currentRow(), 1); // the last line is selected
+    QCOMPARE(ports->currentRow(), -1); // the port list selects nothing; the echo lists do
+    m_fixture->server->addMessage(u"m"_s);
+    QCOMPARE(child<QListWidget>(u"Lst_Msg"_s)->currentRow(), 0);
     m_fixture->server->reportError(u"Num Term:1 Errore:2 - x"_s);
     QCOMPARE(child<QListWidget>(u"Lst_Err"_s)->count(), 1);
     m_fixture->registry.clearPorts();
@@ -163,11 +171,12 @@ void TestConsole::withoutNotificationAreaTheWindowStays()
     QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable()); // offscreen has none
     child<QPushButton>(u"Command1"_s)->click();
     QVERIFY(m_window->isVisible());
-    QVERIFY(m_fixture->logLines().last().endsWith(
-        u" Area di notifica non disponibile: la finestra resta visibile"_s));
-    // Timer2, three (scaled) seconds after start, does the same and keeps the window.
+    const QString kept = u" Area di notifica non disponibile: la finestra resta visibile"_s;
+    QVERIFY(m_fixture->logLines().last().endsWith(kept));
+    // Hidden by hand, the window is not hidden again by Timer2 three (scaled) seconds after start.
     QTest::qWait(m_fixture->wait.scaled(3000) + 20);
     QVERIFY(m_window->isVisible());
+    QCOMPARE(m_fixture->logLines().filter(kept).size(), 1);
     QVERIFY(m_boxes.texts.isEmpty());
 }
 
@@ -241,6 +250,56 @@ void TestConsole::editorClosedWithoutSavingChangesNothing()
     QCOMPARE(m_fixture->workspace.read(u"Set/ParvixHost.set"_s), before);
     QVERIFY(m_fixture->server->download().scheduler().isActive());
     QVERIFY(m_fixture->server->connections().reconnectionTimer().isActive());
+}
+
+// Minimised and restored, the editor is shown again: what was typed stays.
+void TestConsole::editorRestoredKeepsTheEdits()
+{
+    child<QPushButton>(u"Command2"_s)->click();
+    auto* editor = m_window->findChild<TabTerm*>(u"TabTerm"_s);
+    editor->findChild<QLineEdit*>(u"Text1_0"_s)->setText(u"9"_s);
+    editor->hide();
+    editor->show();
+    QCOMPARE(editor->findChild<QLineEdit*>(u"Text1_0"_s)->text(), u"9"_s);
+    editor->close();
+    child<QPushButton>(u"Command2"_s)->click(); // a new opening reads the file again
+    QVERIFY(editor->findChild<QLineEdit*>(u"Text1_0"_s)->text().isEmpty());
+}
+
+// With the window hidden in the notification area, closing a message box or
+// the editor closes the last window on the screen: the server must go on.
+void TestConsole::closingABoxOrTheEditorNeverEndsTheServer()
+{
+    MessageBoxes boxes; // real ones
+    child<QPushButton>(u"Command2"_s)->click();
+    m_window->hide();
+    QTimer::singleShot(0, this, [&boxes, this] {
+        boxes.show(nullptr, u"Impossibile cambiare il controllo"_s, QMessageBox::Warning);
+        QTimer::singleShot(20, this, [this] {
+            for (QWidget* window : QApplication::topLevelWidgets()) {
+                if (qobject_cast<QMessageBox*>(window))
+                    window->close();
+            }
+            m_window->findChild<TabTerm*>(u"TabTerm"_s)->close();
+        });
+    });
+    QTimer::singleShot(300, this, [] { QCoreApplication::exit(42); });
+    QCOMPARE(QApplication::exec(), 42); // ended by the test, not by a closed window
+}
+
+void TestConsole::windowsOpenAsDrawn()
+{
+    QVERIFY2(m_firstTitle.endsWith(u" - 3 porte"_s), qPrintable(m_firstTitle));
+    auto* aggiorna = child<QPushButton>(u"Aggiorna"_s);
+    QVERIFY(aggiorna->font().bold());
+    QCOMPARE(aggiorna->font().pointSizeF(), 8.25);
+    QVERIFY(aggiorna->width() >= aggiorna->sizeHint().width());
+    child<QPushButton>(u"Command2"_s)->click();
+    auto* editor = m_window->findChild<TabTerm*>(u"TabTerm"_s);
+    QVERIFY(editor->windowTitle().trimmed().isEmpty() && !editor->windowTitle().isEmpty());
+    const QPoint middle = QGuiApplication::primaryScreen()->availableGeometry().center();
+    for (QWidget* window : {static_cast<QWidget*>(m_window.get()), static_cast<QWidget*>(editor)})
+        QVERIFY((window->frameGeometry().center() - middle).manhattanLength() <= 4);
 }
 
 QTEST_MAIN(TestConsole)

@@ -40,6 +40,8 @@ private Q_SLOTS:
     void closingTakesTheEarliestOpenSheet_data();
     void closingTakesTheEarliestOpenSheet();
     void attendanceExitClosesTheOpenSheet();
+    void attendanceExitClosesAnyOpenSheet_data();
+    void attendanceExitClosesAnyOpenSheet();
     void derivedAttendanceFollowsSwitchesAndCount_data();
     void derivedAttendanceFollowsSwitchesAndCount();
     void missingOrderIsCreated_data();
@@ -240,6 +242,39 @@ void TestPosting::attendanceExitClosesTheOpenSheet()
     QCOMPARE(journal().first(), u"26,1,0,0,1,\"6/12/2026\",1,0,\"8:0\",\"\""_s);
 }
 
+void TestPosting::attendanceExitClosesAnyOpenSheet_data()
+{
+    QTest::addColumn<QVariant>("begun"); // OraInizio as other software left it
+    QTest::addColumn<QString>("closed"); // OraFine|Totale
+    QTest::newRow("no start") << QVariant() << u"1900-01-01 17:15:00|-"_s;
+    QTest::newRow("on another day")
+        << QVariant(u"1900-01-02 08:00:00"_s) << u"1900-01-01 17:15:00|-885"_s;
+    QTest::newRow("with seconds") << QVariant(u"1900-01-01 08:00:30"_s)
+                                  << u"1900-01-01 17:15:00|555"_s;
+}
+
+// An exit closes the employee's open sheet of the day whatever its start:
+// not found, it would fail the exit, and every exit of that day after it.
+void TestPosting::attendanceExitClosesAnyOpenSheet()
+{
+    QFETCH(QVariant, begun);
+    QFETCH(QString, closed);
+    start(0, 0);
+    const bool postgres = m_database->isPostgreSQL();
+    QVERIFY(m_database->exec(
+        u"INSERT INTO SchedeLav (Dipendente, Data, Causale, OraInizio, InLavoraz) "
+        "VALUES (1, ?, 0, %1, 1)"_s.arg(begun.isNull() ? u"NULL"_s
+                                        : postgres     ? u"CAST(? AS timestamp)"_s
+                                                       : u"?"_s),
+        begun.isNull() ? QVariantList{m_database->date(QDate(2026, 12, 6))}
+                       : QVariantList{m_database->date(QDate(2026, 12, 6)), begun}));
+    post(record(u"0800"_s, u"#C"_s, u"1"_s, u"000000000"_s));
+    QCOMPARE(post(record(u"1715"_s, u"#C"_s, u"2"_s, u"000000000"_s)),
+             display(u"KTessera n. 42|  Esce <-] 17:15"_s));
+    QCOMPARE(m_database->rows(u"SELECT OraFine, Totale FROM SchedeLav"_s), QStringList{closed});
+    QVERIFY(errorLines().isEmpty());
+}
+
 void TestPosting::derivedAttendanceFollowsSwitchesAndCount_data()
 {
     QTest::addColumn<QString>("function");
@@ -321,9 +356,16 @@ void TestPosting::orderLineNoteIsCollected()
         {QString(60, u'n')}));
     post(record(u"0800"_s, u"00"_s, u"7"_s, u"241000120"_s));
     post(record(u"0900"_s, u"00"_s, u"8"_s, u"241000120"_s));
+    QVERIFY(m_database->exec(
+        u"INSERT INTO RigheOrdini (Anno, Numero, Filiale, Progressivo, Posizione, Testo1) "
+        "VALUES (24, 12, 1, 0, 10, ?)"_s,
+        {u" \tX\u00a0 "_s}));
     post(record(u"1000"_s, u"00"_s, u"9"_s, u"241000120"_s)); // no such line
+    post(record(u"1100"_s, u"00"_s, u"10"_s, u"241000120"_s));
+    // Blanks are trimmed, as the system trims; tabs and no-break spaces are text.
     QCOMPARE(m_database->rows(u"SELECT PosizLav, Flag, Note FROM SchedeLav ORDER BY OraInizio"_s),
-             (QStringList{u"7|4|ABCD"_s, u"8|0|"_s + QString(50, u'n'), u"9|0|-"_s}));
+             (QStringList{u"7|4|ABCD"_s, u"8|0|"_s + QString(50, u'n'), u"9|0|-"_s,
+                          u"10|0|\tX\u00a0"_s}));
 }
 
 void TestPosting::failuresCarryTheirLabel_data()

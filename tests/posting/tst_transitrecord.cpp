@@ -152,6 +152,7 @@ void TestTransitRecord::decodingFailsOnBadFields_data()
     QTest::newRow("order number with a letter") << u"00001"_s << u"24112A450"_s << 13;
     QTest::newRow("order number blank") << u"00001"_s << u"241     0"_s << 13;
     QTest::newRow("position overflows") << u"99999"_s << u"241000120"_s << 6;
+    QTest::newRow("both: the order number comes first") << u"99999"_s << u"24112A450"_s << 13;
 }
 
 void TestTransitRecord::decodingFailsOnBadFields()

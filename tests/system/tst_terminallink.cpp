@@ -1,6 +1,7 @@
 #include "support/freeport.h"
 #include "support/processlines.h"
 #include "support/simulatedterminals.h"
+#include "support/spoolprobe.h"
 #include "support/tempworkspace.h"
 #include "support/testdatabase.h"
 
@@ -11,7 +12,8 @@
 
 using namespace Qt::StringLiterals;
 
-// The real server and three simulated terminals on 127.0.0.11-13.
+// The real server and four simulated terminals: 1 to 3 on 127.0.0.11-13, and
+// 4 sharing 127.0.0.11 with terminal 1 on a port of its own.
 class TestTerminalLink : public QObject
 {
     Q_OBJECT
@@ -24,6 +26,7 @@ private Q_SLOTS:
     void liveReadReachesTheLog();
     void unknownBadgeIsAnsweredOnItsTerminal();
     void hangupConnectsAgain();
+    void terminalsSharingAHostGiveTheirOwnFiles();
 
 private:
     TempWorkspace m_workspace;
@@ -35,8 +38,8 @@ private:
 
 void TestTerminalLink::initTestCase()
 {
-    QVERIFY(
-        m_simulator.start(m_workspace, {u"127.0.0.11=1"_s, u"127.0.0.12=2"_s, u"127.0.0.13=3"_s}));
+    QVERIFY(m_simulator.start(
+        m_workspace, {u"127.0.0.11=1"_s, u"127.0.0.12=2"_s, u"127.0.0.13=3"_s, u"127.0.0.11=4"_s}));
     m_terminalLines = &m_simulator.output();
     m_workspace.writeCompleteSettings(m_simulator.table());
     // The demo database (an SQLite file that stays in the workspace).
@@ -65,10 +68,10 @@ void TestTerminalLink::greetsAndListsEveryTerminal()
             m_serverLines->waitFor(u"[port] [Num: %1 - IP: %2:"_s.arg(address.right(1), address)));
     }
     QVERIFY(m_serverLines->lines().first().startsWith(u"Parvix (SQL Server) Rev. "_s));
-    QVERIFY(m_serverLines->lines().first().endsWith(u" - 3 porte"_s));
+    QVERIFY(m_serverLines->lines().first().endsWith(u" - 4 porte"_s));
     // The second pass two (scaled) seconds after start-up rebuilds the status file.
     QVERIFY(m_terminalLines->waitFor(u"127.0.0.13 <- %XI"_s, 2));
-    QTRY_COMPARE(m_workspace.lines(u"Log/StatoPorteQZ.txt"_s).count(), 3);
+    QTRY_COMPARE(m_workspace.lines(u"Log/StatoPorteQZ.txt"_s).count(), 4);
     for (const QString& line : m_workspace.lines(u"Log/StatoPorteQZ.txt"_s))
         QVERIFY(line.endsWith(u"] Connesso"_s));
 }
@@ -102,6 +105,20 @@ void TestTerminalLink::hangupConnectsAgain()
     const qsizetype greetings = m_terminalLines->count(u"127.0.0.12 <- %XI"_s);
     ::kill(static_cast<pid_t>(m_server.processId()), SIGHUP);
     QVERIFY(m_terminalLines->waitFor(u"127.0.0.12 <- %XI"_s, greetings + 1));
+}
+
+// Each asked for its own file and emptied of it: the link of one is never
+// taken for the other's.
+void TestTerminalLink::terminalsSharingAHostGiveTheirOwnFiles()
+{
+    QVERIFY(m_serverLines->waitFor(u"[port] [Num: 4 - IP: 127.0.0.11:"_s));
+    m_simulator.send("generate 1 5\ngenerate 4 5\n");
+    QVERIFY(m_terminalLines->waitFor(u"127.0.0.11 stored"_s, 10));
+    QTRY_VERIFY_WITH_TIMEOUT(m_workspace.read(u"PASSAGGI-127.0.0.11-1.txt"_s).isEmpty() &&
+                                 m_workspace.read(u"PASSAGGI-127.0.0.11-4.txt"_s).isEmpty(),
+                             30000);
+    for (const QString& terminal : {u"1"_s, u"4"_s})
+        QCOMPARE(spoolLines(m_workspace.path(), u"Terminal = "_s + terminal), 5);
 }
 
 QTEST_GUILESS_MAIN(TestTerminalLink)

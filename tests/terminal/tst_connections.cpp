@@ -34,6 +34,7 @@ class TestConnections : public QObject
 private Q_SLOTS:
     void collegaGreetsActiveSlots_data();
     void collegaGreetsActiveSlots();
+    void countBeyondTheTableNamesTheLastTerminal();
     void failedOpenGetsNoGreeting();
     void unparsableAddressIsReportedAndPassedOver_data();
     void unparsableAddressIsReportedAndPassedOver();
@@ -82,6 +83,21 @@ void TestConnections::collegaGreetsActiveSlots()
     // The pass starts the port list and the status file afresh; only events refill them.
     QVERIFY(fixture.registry.Lst_Port().isEmpty());
     QVERIFY(!fixture.workspace.exists(u"Log/StatoPorteQZ.txt"_s));
+}
+
+// More terminals counted than the table has slots: the pass greets the
+// slots there are, then names the terminal addressed last.
+void TestConnections::countBeyondTheTableNamesTheLastTerminal()
+{
+    ServerFixture fixture(terminals(3));
+    fixture.workspace.write(u"Set/ParvixIP.set"_s, "25,0,0");
+    QVERIFY(fixture.start());
+    QCOMPARE(fixture.control.operations().count(u"OpenLink"_s), 3);
+    QCOMPARE(fixture.logLines().filter(u"Errore:"_s).size(), 1);
+    QVERIFY(fixture.logLines()
+                .filter(u"Errore:"_s)
+                .first()
+                .endsWith(u" Num Term:0 Errore:9 - Indice non compreso nell'intervallo"_s));
 }
 
 void TestConnections::failedOpenGetsNoGreeting()

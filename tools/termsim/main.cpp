@@ -1,21 +1,26 @@
 #include "simulatedterminal.h"
 #include "simulatorcommands.h"
 
-#include "app/unixsignals.h"
+#include "app/systemsignals.h"
 #include "terminal/netctl/endpoint.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QSocketNotifier>
+#include <QRegularExpression>
 #include <QTextStream>
 
-#include <unistd.h>
+#include <iostream>
+#include <string>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// The commands the standard input feeds, while they exist.
+SimulatorCommands* g_commands = nullptr;
 
 QTextStream& err()
 {
@@ -90,7 +95,14 @@ int main(int argc, char* argv[])
         const int value = numberOk ? int(i + 1) : number.toInt(&numberOk);
         if (!Endpoint::parse(address, 0) || !numberOk)
             return fail(u"bad --terminal '%1'"_s.arg(terminalOptions[i]));
-        const QString file = QDir(parser.value(files)).filePath(u"PASSAGGI-%1.txt"_s.arg(address));
+        // Terminals that share an address (on ports of their own) have files of their own.
+        const bool shared = terminalOptions
+                                .filter(QRegularExpression(
+                                    u"^"_s + QRegularExpression::escape(address) + u"(=|$)"_s))
+                                .size() > 1;
+        const QString file = QDir(parser.value(files))
+                                 .filePath(shared ? u"PASSAGGI-%1-%2.txt"_s.arg(address).arg(value)
+                                                  : u"PASSAGGI-%1.txt"_s.arg(address));
         auto& simulated = owned.emplace_back(std::make_unique<SimulatedTerminal>(
             address, static_cast<qint16>(value), file, serverAddress, out));
         QString error;
@@ -101,8 +113,9 @@ int main(int argc, char* argv[])
 
     SimulatorCommands commands(terminals, out);
     QObject::connect(&commands, &SimulatorCommands::quitRequested, &app, &QCoreApplication::quit);
-    UnixSignals unixSignals;
-    QObject::connect(&unixSignals, &UnixSignals::terminateRequested, &app, &QCoreApplication::quit);
+    SystemSignals systemSignals;
+    QObject::connect(&systemSignals, &SystemSignals::terminateRequested, &app,
+                     &QCoreApplication::quit);
 
     if (parser.isSet(script)) {
         QFile file(parser.value(script));
@@ -111,21 +124,21 @@ int main(int argc, char* argv[])
         commands.enqueue(QString::fromLatin1(file.readAll()).split(u'\n'));
     }
     // Standard input: one command a line; at its end the terminals keep running.
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QByteArray pending;
-    QObject::connect(&input, &QSocketNotifier::activated, &app, [&] {
-        char buffer[4096];
-        const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (got <= 0) {
-            input.setEnabled(false);
-            return;
+    g_commands = &commands;
+    std::thread([] {
+        std::string line;
+        while (std::getline(std::cin, line)) {
+            if (QCoreApplication* application = QCoreApplication::instance())
+                QMetaObject::invokeMethod(
+                    application,
+                    [text = QString::fromLatin1(line)] {
+                        if (g_commands)
+                            g_commands->enqueue({text});
+                    },
+                    Qt::QueuedConnection);
         }
-        pending.append(buffer, got);
-        const qsizetype end = pending.lastIndexOf('\n');
-        if (end < 0)
-            return;
-        commands.enqueue(QString::fromLatin1(pending.left(end)).split(u'\n'));
-        pending.remove(0, end + 1);
-    });
-    return QCoreApplication::exec();
+    }).detach();
+    const int code = QCoreApplication::exec();
+    g_commands = nullptr;
+    return code;
 }

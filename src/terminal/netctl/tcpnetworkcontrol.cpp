@@ -81,17 +81,17 @@ qint16 TcpNetworkControl::OpenLink(const QString& IPTer, const QString& Mode, qi
     const auto endpoint = endpointOf(IPTer);
     if (!endpoint)
         return BadAddress;
-    if (auto it = m_links.find(endpoint->host); it != m_links.end()) {
+    const QString key = *keyOf(IPTer);
+    if (auto it = m_links.find(key); it != m_links.end()) {
         // Every connection pass rebuilds the port list, so a standing link
         // announces itself again.
         if (it->second.up)
-            raiseConnectLater(endpoint->host);
+            raiseConnectLater(key);
         return Ok;
     }
     auto* socket = new QTcpSocket(this);
-    const auto entry = lookUp(endpoint->host);
-    m_links.emplace(endpoint->host,
-                    Link{IPTer, entry ? entry->number : qint16(0), socket, {}, {}, false});
+    const auto entry = lookUp(key);
+    m_links.emplace(key, Link{IPTer, entry ? entry->number : qint16(0), socket, {}, {}, false});
     watch(socket);
     socket->connectToHost(endpoint->host, endpoint->port);
     return Ok;
@@ -101,10 +101,10 @@ qint16 TcpNetworkControl::SendText(const QString& IPTer, qint16 NumTer, const QS
                                    qint16 Length)
 {
     Q_UNUSED(NumTer);
-    const auto endpoint = endpointOf(IPTer);
-    if (!endpoint)
+    const auto key = keyOf(IPTer);
+    if (!key)
         return BadAddress;
-    const auto it = m_links.find(endpoint->host);
+    const auto it = m_links.find(*key);
     if (it == m_links.end())
         return NoLink;
     const QByteArray bytes = (Length >= 0 ? Text.left(Length) : Text).toLatin1();
@@ -135,15 +135,35 @@ quint16 TcpNetworkControl::listeningPort() const
     return m_server.serverPort();
 }
 
-std::optional<TcpNetworkControl::TableEntry> TcpNetworkControl::lookUp(const QString& host) const
+std::optional<TcpNetworkControl::TableEntry> TcpNetworkControl::lookUp(const QString& key) const
 {
     for (int slot = 0; slot < TerminalTable::SlotCount; ++slot) {
-        if (!m_table.isActive(slot))
-            continue;
-        const auto endpoint = endpointOf(m_table.IPTerminale[slot]);
-        if (endpoint && endpoint->host == host)
+        if (m_table.isActive(slot) && keyOf(m_table.IPTerminale[slot]) == key)
             return TableEntry{m_table.IPTerminale[slot], static_cast<qint16>(m_table.number(slot))};
     }
+    return std::nullopt;
+}
+
+std::optional<QString> TcpNetworkControl::callerKey(const QString& host, bool& shared) const
+{
+    QStringList candidates;
+    QStringList unlinked;
+    for (int slot = 0; slot < TerminalTable::SlotCount; ++slot) {
+        const auto endpoint = endpointOf(m_table.IPTerminale[slot]);
+        if (!m_table.isActive(slot) || !endpoint || endpoint->host != host)
+            continue;
+        const QString key = *keyOf(m_table.IPTerminale[slot]);
+        if (candidates.contains(key))
+            continue;
+        candidates.append(key);
+        if (m_links.find(key) == m_links.end())
+            unlinked.append(key);
+    }
+    shared = candidates.size() > 1;
+    if (candidates.size() == 1)
+        return candidates.first();
+    if (unlinked.size() == 1)
+        return unlinked.first();
     return std::nullopt;
 }
 
@@ -160,12 +180,20 @@ std::optional<Endpoint> TcpNetworkControl::endpointOf(const QString& address) co
     return endpoint;
 }
 
-TcpNetworkControl::Link* TcpNetworkControl::linkOf(const QTcpSocket* socket, QString* host)
+std::optional<QString> TcpNetworkControl::keyOf(const QString& address) const
 {
-    for (auto& [key, link] : m_links) {
+    const auto endpoint = endpointOf(address);
+    if (!endpoint)
+        return std::nullopt;
+    return endpoint->host + u':' + QString::number(endpoint->port);
+}
+
+TcpNetworkControl::Link* TcpNetworkControl::linkOf(const QTcpSocket* socket, QString* key)
+{
+    for (auto& [linkKey, link] : m_links) {
         if (link.socket == socket) {
-            if (host)
-                *host = key;
+            if (key)
+                *key = linkKey;
             return &link;
         }
     }
@@ -181,24 +209,29 @@ void TcpNetworkControl::acceptConnections()
 void TcpNetworkControl::accept(QTcpSocket* socket)
 {
     const QString host = hostOf(socket->peerAddress());
-    const auto entry = lookUp(host);
+    bool shared = false;
+    const auto key = callerKey(host, shared);
+    const auto entry = key ? lookUp(*key) : std::nullopt;
     if (!entry) {
         Q_EMIT report(
-            u"Connessione rifiutata da %1: indirizzo non presente nella tabella terminali"_s.arg(
-                host));
+            shared
+                ? u"Connessione rifiutata da %1: l'indirizzo \u00e8 di pi\u00f9 terminali della "
+                  "tabella, e non uno solo di loro \u00e8 senza collegamento"_s.arg(host)
+                : u"Connessione rifiutata da %1: indirizzo non presente nella tabella terminali"_s
+                      .arg(host));
         socket->abort();
         socket->deleteLater();
         return;
     }
     watch(socket);
-    const auto it = m_links.find(host);
+    const auto it = m_links.find(*key);
     if (it == m_links.end()) {
-        m_links.emplace(host, Link{entry->IPTer, entry->number, socket, {}, {}, true});
+        m_links.emplace(*key, Link{entry->IPTer, entry->number, socket, {}, {}, true});
         Q_EMIT OnStateChange(3, entry->IPTer, entry->number);
         onReadyRead(socket);
         return;
     }
-    // One link per address: the newest connection of a terminal is the live
+    // One link per terminal: the newest connection of a terminal is the live
     // one (a terminal that restarts calls in while its old link lingers).
     Link& link = it->second;
     QTcpSocket* old = link.socket;
@@ -233,8 +266,8 @@ void TcpNetworkControl::onConnected(QTcpSocket* socket)
 
 void TcpNetworkControl::onReadyRead(QTcpSocket* socket)
 {
-    QString host;
-    Link* link = linkOf(socket, &host);
+    QString key;
+    Link* link = linkOf(socket, &key);
     if (!link)
         return;
     const FrameSplitter::Result frames = link->frames.feed(socket->readAll());
@@ -244,7 +277,7 @@ void TcpNetworkControl::onReadyRead(QTcpSocket* socket)
             IPTer, QString::number(FrameSplitter::MaxMessage)));
     for (const QByteArray& message : frames.messages) {
         // The number is looked up at each message: the table may have been edited.
-        const auto entry = lookUp(host);
+        const auto entry = lookUp(key);
         Q_EMIT OnDataArrival(IPTer, QString::fromLatin1(message),
                              entry ? entry->number : link->number);
         // A handler may have stopped the service or replaced the link.
@@ -256,13 +289,13 @@ void TcpNetworkControl::onReadyRead(QTcpSocket* socket)
 
 void TcpNetworkControl::onGone(QTcpSocket* socket)
 {
-    QString host;
-    Link* link = linkOf(socket, &host);
+    QString key;
+    Link* link = linkOf(socket, &key);
     if (!link)
         return;
     const Link gone = std::move(*link);
     const QString reason = socket->errorString();
-    m_links.erase(host);
+    m_links.erase(key);
     release(socket);
     if (gone.up) {
         Q_EMIT OnStateChange(0, gone.IPTer, gone.number);
@@ -274,10 +307,10 @@ void TcpNetworkControl::onGone(QTcpSocket* socket)
                                                 QString::number(gone.pending.size()))));
 }
 
-void TcpNetworkControl::raiseConnectLater(const QString& host)
+void TcpNetworkControl::raiseConnectLater(const QString& key)
 {
-    QTimer::singleShot(0, this, [this, host] {
-        const auto it = m_links.find(host);
+    QTimer::singleShot(0, this, [this, key] {
+        const auto it = m_links.find(key);
         if (it != m_links.end() && it->second.up)
             Q_EMIT OnConnect(it->second.IPTer);
     });

@@ -14,8 +14,9 @@ class QTcpSocket;
 class TerminalTable;
 
 // The network control on plain TCP: LF-framed ISO-8859-1 messages, one link
-// per terminal address (opened by either side), and only addresses of the
-// terminal table may hold one.
+// per terminal address and port (opened by either side), and only terminals
+// of the table may hold one. A terminal calling in is known by its address;
+// when two entries of the table share it, by the one of them without a link.
 class TcpNetworkControl final : public NetworkControl
 {
     Q_OBJECT
@@ -57,23 +58,28 @@ private:
         qint16 number = 0;
     };
 
-    std::optional<TableEntry> lookUp(const QString& host) const;
+    // The active entry whose address and port make `key`.
+    std::optional<TableEntry> lookUp(const QString& key) const;
+    // The key of the entry a terminal calling in from `host` stands for;
+    // `shared` when the table names that host more than once.
+    std::optional<QString> callerKey(const QString& host, bool& shared) const;
     std::optional<Endpoint> endpointOf(const QString& address) const;
-    Link* linkOf(const QTcpSocket* socket, QString* host = nullptr);
+    std::optional<QString> keyOf(const QString& address) const;
+    Link* linkOf(const QTcpSocket* socket, QString* key = nullptr);
     void acceptConnections();
     void accept(QTcpSocket* socket);
     void watch(QTcpSocket* socket);
     void onConnected(QTcpSocket* socket);
     void onReadyRead(QTcpSocket* socket);
     void onGone(QTcpSocket* socket);
-    void raiseConnectLater(const QString& host);
+    void raiseConnectLater(const QString& key);
     void release(QTcpSocket* socket);
     void flushPending(Link& link);
 
     const TerminalTable& m_table;
     Ports m_ports;
     QTcpServer m_server;
-    std::map<QString, Link> m_links; // by host
+    std::map<QString, Link> m_links; // by "host:port"
     bool m_running = false;
     mutable QHash<QString, std::optional<Endpoint>> m_endpoints;
 };

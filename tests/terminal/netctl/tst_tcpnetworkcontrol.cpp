@@ -58,6 +58,7 @@ private Q_SLOTS:
     void openLinkReusesStandingLinkAndAnnouncesIt();
     void terminalCallingInRaisesStateChanges();
     void callingInWhileLinkOpensLeavesOneLink();
+    void terminalsSharingAHostKeepTheirOwnLinks();
     void unknownPeerIsRefusedOthersUndisturbed();
     void oversizeMessageIsDroppedLinkSurvives();
     void refusesWhatTheWireCannotCarry();
@@ -191,6 +192,41 @@ void TestTcpNetworkControl::terminalCallingInRaisesStateChanges()
     QTRY_COMPARE(states.size(), 2);
     QCOMPARE(states[1][0].value<qint16>(), qint16(0));
     QCOMPARE(m_control->SendText(u"127.0.0.12"_s, 7, u"x"_s, 1), qint16(NetworkControl::NoLink));
+}
+
+// Two terminals on one host, told apart by their ports: each its own link.
+// One calling in is taken for the entry without a link, or refused while
+// that is not a single one.
+void TestTcpNetworkControl::terminalsSharingAHostKeepTheirOwnLinks()
+{
+    CalledTerminal first;
+    CalledTerminal second;
+    QVERIFY(first.listen(u"127.0.0.11"_s) && second.listen(u"127.0.0.11"_s));
+    m_table.IPTerminale[0] = u"127.0.0.11:%1"_s.arg(first.server.serverPort());
+    m_table.NumTerminale[1] = u"2"_s;
+    m_table.IPTerminale[1] = u"127.0.0.11:%1"_s.arg(second.server.serverPort());
+    makeControl();
+    QSignalSpy reports(m_control.get(), &NetworkControl::report);
+    QSignalSpy states(m_control.get(), &NetworkControl::OnStateChange);
+
+    auto ambiguous = callFrom(u"127.0.0.11"_s, m_control->listeningPort());
+    QTRY_COMPARE(reports.size(), 1);
+    QVERIFY(reports[0][0].toString().contains(u"di pi\u00f9 terminali"_s));
+    QTRY_COMPARE(ambiguous->state(), QAbstractSocket::UnconnectedState);
+
+    qint16 channel = 0;
+    QCOMPARE(m_control->OpenLink(m_table.IPTerminale[0], u"X"_s, channel), qint16(0));
+    QVERIFY(first.accept());
+    QCOMPARE(m_control->SendText(m_table.IPTerminale[0], 1, u"to 1"_s, 4), qint16(0));
+    QCOMPARE(first.readLine(), QByteArray("to 1\n"));
+    auto caller = callFrom(u"127.0.0.11"_s, m_control->listeningPort());
+    QTRY_COMPARE(states.size(), 1);
+    QCOMPARE(states[0][1].toString(), m_table.IPTerminale[1]);
+    QCOMPARE(states[0][2].value<qint16>(), qint16(2));
+    QCOMPARE(m_control->SendText(m_table.IPTerminale[1], 2, u"to 2"_s, 4), qint16(0));
+    QTRY_VERIFY(caller->canReadLine());
+    QCOMPARE(caller->readAll(), QByteArray("to 2\n"));
+    QVERIFY(first.link->readAll().isEmpty());
 }
 
 void TestTcpNetworkControl::callingInWhileLinkOpensLeavesOneLink()
