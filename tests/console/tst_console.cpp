@@ -1,22 +1,14 @@
-#include "app/recordwriter.h"
+#include "app/headlessconsole.h"
 #include "console/clssystray.h"
 #include "console/frmparvix.h"
 #include "console/messageboxes.h"
 #include "console/tabterm.h"
 #include "support/serverfixture.h"
 
-#include <QCheckBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
-#include <QScreen>
-#include <QSystemTrayIcon>
 #include <QtTest>
+#include <QtWidgets>
 
 using namespace Qt::StringLiterals;
-
-namespace {
 
 // Message boxes that tests read instead of answering.
 class RecordedBoxes : public MessageBoxes
@@ -26,280 +18,192 @@ public:
     QStringList texts;
 };
 
-} // namespace
-
 class TestConsole : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
     void init();
-    void cleanup();
-    void controlsCarryTheirNames();
-    void listsShowTheCore();
-    void buttonsDoWhatTheySay();
-    void checkBoxesSwitchTheCore();
-    void withoutNotificationAreaTheWindowStays();
+    void windowShowsAndDrivesTheCore();
     void trayClassRefusesWrongOrderAndCutsFields();
     void editorPlacesByNumberAndSavesTheFirstRows();
-    void editorClosedWithoutSavingChangesNothing();
-    void editorRestoredKeepsTheEdits();
-    void closingABoxOrTheEditorNeverEndsTheServer();
-    void windowsOpenAsDrawn();
+    void headlessPrintsTheTitleFirstAndOnce();
 
 private:
-    template <typename T> T* child(const QString& name) const
-    {
-        return m_window->findChild<T*>(name);
-    }
+    void click(const QString& name) { m_window->findChild<QAbstractButton*>(name)->click(); }
+    // txtACK, txtPort and the server address, then each list's selected row and entries.
+    QStringList shown() const;
 
     std::unique_ptr<ServerFixture> m_fixture;
     RecordedBoxes m_boxes;
     std::unique_ptr<FrmParvix> m_window;
-    QString m_firstTitle; // the title when the window first shows
 };
 
+// Three ports: terminals 2, 4 and a number 0; past them, rows the editor places
+// by number (20), cannot place ("abc") or names in its note (25).
 void TestConsole::init()
 {
+    m_window.reset();
     m_fixture = std::make_unique<ServerFixture>();
     m_fixture->workspace.write(u"Set/ParvixIP.set"_s, "3, 0, 0\r\n");
     m_fixture->workspace.write(
         u"Set/ParvixHost.set"_s,
-        "\"2\",\"127.0.0.12\"\r\n\"5\",\"127.0.0.15\"\r\n\"0\",\"127.0.0.10\"\r\n"
-        "\"abc\",\"127.0.0.9\"\r\n\"25\",\"127.0.0.35\"\r\n");
-    m_boxes.texts.clear();
+        "\"2\",\"127.0.0.12\"\r\n\"4\",\"127.0.0.14\"\r\n\"0\",\"127.0.0.10\"\r\n"
+        "\"abc\",\"127.0.0.9\"\r\n\"20\",\"127.0.0.30\"\r\n\"25\",\"127.0.0.35\"\r\n");
     m_fixture->wait = EventWait(0.01);
-    m_fixture->server = std::make_unique<ParvixServer>(ParvixServer::Environment{
-        m_fixture->clock, m_fixture->control, m_fixture->registry, m_fixture->switches,
-        m_fixture->wait, m_fixture->workspace.path()});
+    QVERIFY(m_fixture->start());
+    m_fixture->registry.addPort(2, u"127.0.0.12"_s); // listed before the window opens
+    m_boxes.texts.clear();
     m_window = std::make_unique<FrmParvix>(*m_fixture->server, m_fixture->switches, m_boxes, 9123);
-    QSignalSpy started(m_fixture->server.get(), &ParvixServer::started);
-    QVERIFY(m_fixture->server->start());
-    m_firstTitle = m_window->windowTitle(); // as it shows, before start-up's last steps
-    QVERIFY(started.wait(5000));
     m_window->show();
 }
 
-void TestConsole::cleanup()
+QStringList TestConsole::shown() const
 {
-    m_window.reset();
-    m_fixture.reset();
+    QStringList texts;
+    for (const QLineEdit* field : m_window->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly))
+        texts.append(field->text());
+    for (const QLabel* label : m_window->findChildren<QLabel*>(u"lblLocalIP"_s))
+        texts.append(label->text());
+    for (const QListWidget* list : m_window->findChildren<QListWidget*>()) {
+        texts.append(QString::number(list->currentRow()));
+        for (int row = 0; row < list->count(); ++row)
+            texts.append(list->item(row)->text());
+    }
+    return texts;
 }
 
-void TestConsole::controlsCarryTheirNames()
+void TestConsole::windowShowsAndDrivesTheCore()
 {
-    for (const QString& name : {u"Lst_Port"_s, u"Lst_Msg"_s, u"Lst_Err"_s})
-        QVERIFY2(child<QListWidget>(name), qPrintable(name));
-    for (const QString& name : {u"Check1"_s, u"OPT1"_s, u"TraceON"_s, u"SalvaT"_s})
-        QVERIFY2(child<QCheckBox>(name), qPrintable(name));
-    for (const QString& name : {u"Aggiorna"_s, u"Command1"_s, u"Command2"_s, u"Command3"_s,
-                                u"Command4"_s, u"Command5"_s, u"Command6"_s})
-        QVERIFY2(child<QPushButton>(name), qPrintable(name));
-    QCOMPARE(child<QLineEdit>(u"txtACK"_s)->text(), u"400"_s);
-    QCOMPARE(child<QLineEdit>(u"txtPort"_s)->text(), u"9123"_s); // where terminals call in
-    QStringList address;
-    for (QLabel* label : m_window->findChildren<QLabel*>(u"lblLocalIP"_s))
-        address.append(label->text());
-    QCOMPARE(address, (QStringList{u"127"_s, u"0"_s, u"0"_s, u"1"_s}));
-    QVERIFY(child<QCheckBox>(u"Check1"_s)->isChecked());
-    QVERIFY(!child<QCheckBox>(u"OPT1"_s)->isChecked());
-    QVERIFY(m_window->windowTitle().endsWith(u" - 3 porte"_s));
-}
-
-void TestConsole::listsShowTheCore()
-{
-    m_fixture->registry.addPort(2, u"127.0.0.12"_s);
+    auto* aggiorna = m_window->findChild<QPushButton*>(u"Aggiorna"_s);
+    QVERIFY(m_window->windowTitle().endsWith(u" - 3 porte"_s) && aggiorna->font().bold());
+    QVERIFY(aggiorna->font().pointSizeF() == 8.25 &&
+            aggiorna->width() >= aggiorna->sizeHint().width());
     m_fixture->registry.addPort(5, u"127.0.0.15"_s);
-    auto* ports = child<QListWidget>(u"Lst_Port"_s);
-    QCOMPARE(ports->count(), 2);
-    QCOMPARE(ports->item(1)->text(), u"[Num: 5 - IP: 127.0.0.15] Connesso"_s);
-    QCOMPARE(ports->currentRow(), -1); // the port list selects nothing; the echo lists do
-    m_fixture->server->addMessage(u"m"_s);
-    QCOMPARE(child<QListWidget>(u"Lst_Msg"_s)->currentRow(), 0);
-    m_fixture->server->reportError(u"Num Term:1 Errore:2 - x"_s);
-    QCOMPARE(child<QListWidget>(u"Lst_Err"_s)->count(), 1);
-    m_fixture->registry.clearPorts();
-    QCOMPARE(ports->count(), 0);
-}
-
-void TestConsole::buttonsDoWhatTheySay()
-{
-    m_fixture->registry.addPort(2, u"127.0.0.12"_s);
-    m_fixture->server->addMessage(u"hello\r\n"_s);
-    m_fixture->server->reportError(u"bad"_s);
-    child<QPushButton>(u"Command3"_s)->click(); // Clear Msg
-    QCOMPARE(child<QListWidget>(u"Lst_Msg"_s)->count(), 0);
-    QCOMPARE(child<QListWidget>(u"Lst_Err"_s)->count(), 1);
-    QCOMPARE(child<QListWidget>(u"Lst_Port"_s)->count(), 1);
-    child<QPushButton>(u"Command4"_s)->click(); // Clear Err
-    QCOMPARE(child<QListWidget>(u"Lst_Err"_s)->count(), 0);
-    QCOMPARE(child<QListWidget>(u"Lst_Port"_s)->count(), 1);
-
-    m_fixture->control.clearCalls();
-    child<QPushButton>(u"Command5"_s)->click(); // Listen Off
-    QVERIFY(m_boxes.texts.isEmpty());
-    child<QPushButton>(u"Command5"_s)->click();
-    QCOMPARE(m_boxes.texts, QStringList{u"Servizio gi\u00e0 chiuso!"_s});
-    child<QPushButton>(u"Command6"_s)->click(); // Listen On
-    QCOMPARE(m_fixture->control.operations().count(u"StartService"_s), 1);
-
-    m_fixture->control.clearCalls();
-    child<QPushButton>(u"Aggiorna"_s)->click();
-    // Slots 0 to 2 hold terminals 2, 5 and a number 0, which is passed over.
-    QCOMPARE(m_fixture->control.operations().count(u"OpenLink"_s), 2);
-    QCOMPARE(child<QListWidget>(u"Lst_Port"_s)->count(), 0);
-}
-
-void TestConsole::checkBoxesSwitchTheCore()
-{
-    child<QCheckBox>(u"OPT1"_s)->click();
-    QVERIFY(m_fixture->switches.OPT1);
-    m_fixture->control.raiseData(u"127.0.0.12"_s, u"hello"_s, 2);
-    QCOMPARE(child<QListWidget>(u"Lst_Msg"_s)->count(), 2);
-    child<QCheckBox>(u"Check1"_s)->click();
-    QVERIFY(!m_fixture->switches.Check1);
+    click(u"OPT1"_s);
+    m_fixture->say(0, u"hello\r\n"_s);
+    m_fixture->server->reportError(u"shown"_s);
+    click(u"Check1"_s);
     m_fixture->server->reportError(u"only in the log"_s);
-    QCOMPARE(child<QListWidget>(u"Lst_Err"_s)->count(), 0);
     QVERIFY(m_fixture->logLines().last().endsWith(u" only in the log"_s));
-    child<QCheckBox>(u"TraceON"_s)->click();
-    child<QCheckBox>(u"SalvaT"_s)->click();
-    QVERIFY(m_fixture->switches.TraceON && m_fixture->switches.SalvaT);
-}
+    // The check boxes set the core's switches; txtPort is where terminals call in. The
+    // port list selects nothing, the echo lists their last line; Str gives 0 its blank.
+    QCOMPARE(shown(), (QStringList{u"400"_s, u"9123"_s, u"127"_s, u"0"_s, u"0"_s, u"1"_s, u"-1"_s,
+                                   u"[Num: 2 - IP: 127.0.0.12] Connesso"_s,
+                                   u"[Num: 5 - IP: 127.0.0.15] Connesso"_s, u"1"_s,
+                                   u"[127.0.0.10] Term: 0"_s, u"hello"_s, u"0"_s, u"shown"_s}));
 
-void TestConsole::withoutNotificationAreaTheWindowStays()
-{
-    QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable()); // offscreen has none
-    child<QPushButton>(u"Command1"_s)->click();
-    QVERIFY(m_window->isVisible());
-    const QString kept = u" Area di notifica non disponibile: la finestra resta visibile"_s;
-    QVERIFY(m_fixture->logLines().last().endsWith(kept));
-    // Hidden by hand, the window is not hidden again by Timer2 three (scaled) seconds after start.
-    QTest::qWait(m_fixture->wait.scaled(3000) + 20);
-    QVERIFY(m_window->isVisible());
-    QCOMPARE(m_fixture->logLines().filter(kept).size(), 1);
+    m_fixture->control.clearCalls();
+    // Clear Msg, Clear Err, Listen Off twice (the second is refused), Listen On,
+    // links anew from an empty port list, and hide, which stops Timer2.
+    for (const QString& button : {u"Command3"_s, u"Command4"_s, u"Command5"_s})
+        click(button);
     QVERIFY(m_boxes.texts.isEmpty());
+    for (const QString& button : {u"Command5"_s, u"Command6"_s, u"Aggiorna"_s, u"Command1"_s})
+        click(button);
+    // Slot 2's number 0 is passed over.
+    QCOMPARE(m_fixture->control.operations(),
+             (QStringList{u"StopService"_s, u"StopService"_s, u"StartService"_s, u"OpenLink"_s,
+                          u"SendText"_s, u"OpenLink"_s, u"SendText"_s}));
+    QTest::qWait(m_fixture->wait.scaled(3000) + 20);
+    QVERIFY(m_window->isVisible()); // offscreen has no notification area
+    QVERIFY(m_window->tray()->ToolTipText().startsWith(u" Parvix (SQL Server) "_s + QChar(0)));
+    const QString kept = u" Area di notifica non disponibile: la finestra resta visibile"_s;
+    QCOMPARE(m_fixture->logLines().filter(kept).size(), 1);
+    QCOMPARE(m_boxes.texts, QStringList{u"Servizio gi\u00e0 chiuso!"_s});
+    QSignalSpy closed(m_window.get(), &FrmParvix::closed);
+    m_window->close();
+    QCOMPARE(closed.size(), 1);
+    QCOMPARE(shown().mid(6), (QStringList{u"-1"_s, u"-1"_s, u"-1"_s}));
+    QCOMPARE(m_fixture->control.operations().last(), u"StopService"_s); // the service ends too
+    // With the window hidden, a closed message box or editor must not end the server.
+    QVERIFY(!QGuiApplication::quitOnLastWindowClosed());
 }
 
 void TestConsole::trayClassRefusesWrongOrderAndCutsFields()
 {
     RecordedBoxes boxes;
     clsSysTray tray(boxes);
-    QWidget owner;
-    tray.setOwnerControl(&owner);
     QVERIFY(!tray.Add());
-    QCOMPARE(
-        boxes.texts.last(),
-        u"Impossibile procedere prima di impostare un'icona da visualizzare (propriet\u00e0 Icon)."_s);
-    clsSysTray second(boxes);
-    second.setIcon(QIcon());
-    QVERIFY(!second.Add());
-    QVERIFY(boxes.texts.last().contains(u"OwnerControl"_s));
-    QVERIFY(tray.Remove()); // not shown: nothing to do
-
+    tray.setIcon(QIcon());
+    QVERIFY(!tray.Add() && tray.Remove()); // not shown: nothing to remove
+    QCOMPARE(boxes.texts, (QStringList{u"Impossibile procedere prima di impostare un'icona da "
+                                       "visualizzare (propriet\u00e0 Icon)."_s,
+                                       u"Impossibile visualizzare l'icona prima di impostare un "
+                                       "controllo (propriet\u00e0 OwnerControl)."_s}));
     tray.setToolTipText(QString(200, u'x'));
-    QCOMPARE(tray.ToolTipText().size(), clsSysTray::TipLength);
-    QCOMPARE(tray.ToolTipText(), u' ' + QString(127, u'x'));
+    const QString longTip = tray.ToolTipText();
     tray.setToolTipText(u"Parvix"_s);
-    QVERIFY(tray.ToolTipText().startsWith(u" Parvix "_s + QChar(0)));
     tray.setBalloonTitle(QString(70, u't'));
-    QCOMPARE(tray.BalloonTitle(), QString(64, u't'));
     tray.setBalloonToolTip(QString(300, u'i'));
-    QCOMPARE(tray.BalloonToolTip(), QString(255, u'i') + QChar(0));
     tray.setBalloonIcon(3);
-    QCOMPARE(tray.BalloonIcon(), 3);
+    QCOMPARE((QStringList{longTip, tray.ToolTipText(), tray.BalloonTitle(), tray.BalloonToolTip(),
+                          QString::number(tray.BalloonIcon())}),
+             (QStringList{u' ' + QString(127, u'x'), (u" Parvix "_s + QChar(0)).leftJustified(128),
+                          QString(64, u't'), QString(255, u'i') + QChar(0), u"3"_s}));
 }
 
 void TestConsole::editorPlacesByNumberAndSavesTheFirstRows()
 {
-    child<QPushButton>(u"Command2"_s)->click(); // Terminali
+    click(u"Command2"_s); // Terminali
     auto* editor = m_window->findChild<TabTerm*>(u"TabTerm"_s);
-    QVERIFY(editor && editor->isVisible());
-    QVERIFY(!m_fixture->server->download().scheduler().isActive());
-    QVERIFY(!m_fixture->server->connections().reconnectionTimer().isActive());
-    const auto field = [editor](const QString& name) {
-        return editor->findChild<QLineEdit*>(name);
+    const QList<QLineEdit*> fields = editor->findChildren<QLineEdit*>(); // number, address, ...
+    const auto rows = [&fields](const QList<int>& indexes) {
+        QStringList texts;
+        for (const int i : indexes)
+            texts.append(fields[2 * i]->text() + u' ' + fields[2 * i + 1]->text());
+        return texts;
     };
-    QCOMPARE(field(u"Text1_1"_s)->text(), u"2"_s);
-    QCOMPARE(field(u"Text2_1"_s)->text(), u"127.0.0.12"_s);
-    QCOMPARE(field(u"Text1_4"_s)->text(), u"5"_s);
-    QVERIFY(field(u"Text1_0"_s)->text().isEmpty());
-    QVERIFY(editor->findChild<QLabel*>(u"note"_s)->text().contains(u"25 (127.0.0.35)"_s));
-
-    field(u"Text1_0"_s)->setText(u"1"_s);
-    field(u"Text2_0"_s)->setText(u"127.0.0.11"_s);
-    editor->findChild<QPushButton*>(u"Command1"_s)->click(); // Aggiorna
-    // NumTerminali is 3: rows 0 to 2 are saved, terminal 5 in row 4 is not.
-    QCOMPARE(m_fixture->workspace.read(u"Set/ParvixHost.set"_s),
-             QByteArray("\"1\",\"127.0.0.11\"\r\n\"2\",\"127.0.0.12\"\r\n"));
-    QCOMPARE(m_fixture->registry.table.IPTerminale[0], u"127.0.0.11"_s);
-    QCOMPARE(m_fixture->registry.table.IPTerminale[1], u"127.0.0.12"_s);
-    // Slots the file no longer fills keep what they held until the next start.
-    QCOMPARE(m_fixture->registry.table.NumTerminale[2], u"0"_s);
-    QVERIFY(!editor->isVisible());
-    QVERIFY(m_fixture->server->download().scheduler().isActive());
-    QVERIFY(m_fixture->server->connections().reconnectionTimer().isActive());
-}
-
-void TestConsole::editorClosedWithoutSavingChangesNothing()
-{
-    const QByteArray before = m_fixture->workspace.read(u"Set/ParvixHost.set"_s);
-    child<QPushButton>(u"Command2"_s)->click();
-    auto* editor = m_window->findChild<TabTerm*>(u"TabTerm"_s);
-    editor->findChild<QLineEdit*>(u"Text1_0"_s)->setText(u"9"_s);
-    editor->close();
-    QCOMPARE(m_fixture->workspace.read(u"Set/ParvixHost.set"_s), before);
-    QVERIFY(m_fixture->server->download().scheduler().isActive());
-    QVERIFY(m_fixture->server->connections().reconnectionTimer().isActive());
-}
-
-// Minimised and restored, the editor is shown again: what was typed stays.
-void TestConsole::editorRestoredKeepsTheEdits()
-{
-    child<QPushButton>(u"Command2"_s)->click();
-    auto* editor = m_window->findChild<TabTerm*>(u"TabTerm"_s);
-    editor->findChild<QLineEdit*>(u"Text1_0"_s)->setText(u"9"_s);
-    editor->hide();
-    editor->show();
-    QCOMPARE(editor->findChild<QLineEdit*>(u"Text1_0"_s)->text(), u"9"_s);
-    editor->close();
-    child<QPushButton>(u"Command2"_s)->click(); // a new opening reads the file again
-    QVERIFY(editor->findChild<QLineEdit*>(u"Text1_0"_s)->text().isEmpty());
-}
-
-// With the window hidden in the notification area, closing a message box or
-// the editor closes the last window on the screen: the server must go on.
-void TestConsole::closingABoxOrTheEditorNeverEndsTheServer()
-{
-    MessageBoxes boxes; // real ones
-    child<QPushButton>(u"Command2"_s)->click();
-    m_window->hide();
-    QTimer::singleShot(0, this, [&boxes, this] {
-        boxes.show(nullptr, u"Impossibile cambiare il controllo"_s, QMessageBox::Warning);
-        QTimer::singleShot(20, this, [this] {
-            for (QWidget* window : QApplication::topLevelWidgets()) {
-                if (qobject_cast<QMessageBox*>(window))
-                    window->close();
-            }
-            m_window->findChild<TabTerm*>(u"TabTerm"_s)->close();
-        });
-    });
-    QTimer::singleShot(300, this, [] { QCoreApplication::exit(42); });
-    QCOMPARE(QApplication::exec(), 42); // ended by the test, not by a closed window
-}
-
-void TestConsole::windowsOpenAsDrawn()
-{
-    QVERIFY2(m_firstTitle.endsWith(u" - 3 porte"_s), qPrintable(m_firstTitle));
-    auto* aggiorna = child<QPushButton>(u"Aggiorna"_s);
-    QVERIFY(aggiorna->font().bold());
-    QCOMPARE(aggiorna->font().pointSizeF(), 8.25);
-    QVERIFY(aggiorna->width() >= aggiorna->sizeHint().width());
-    child<QPushButton>(u"Command2"_s)->click();
-    auto* editor = m_window->findChild<TabTerm*>(u"TabTerm"_s);
-    QVERIFY(editor->windowTitle().trimmed().isEmpty() && !editor->windowTitle().isEmpty());
+    const auto timers = [this] {
+        return QList<bool>{m_fixture->server->download().scheduler().isActive(),
+                           m_fixture->server->connections().reconnectionTimer().isActive()};
+    };
+    QCOMPARE(timers(), (QList<bool>{false, false})); // held while the editor is open
+    QCOMPARE(rows({0, 1, 3, 19}),
+             (QStringList{u" "_s, u"2 127.0.0.12"_s, u"4 127.0.0.14"_s, u"20 127.0.0.30"_s}));
+    QCOMPARE(editor->findChild<QLabel*>(u"note"_s)->text(),
+             u"Terminali oltre il 20, non salvati con Aggiorna: 25 (127.0.0.35)"_s);
     const QPoint middle = QGuiApplication::primaryScreen()->availableGeometry().center();
     for (QWidget* window : {static_cast<QWidget*>(m_window.get()), static_cast<QWidget*>(editor)})
         QVERIFY((window->frameGeometry().center() - middle).manhattanLength() <= 4);
+    QCOMPARE(editor->windowTitle(), u" "_s);
+
+    fields[0]->setText(u"1"_s);
+    fields[1]->setText(u"127.0.0.11"_s);
+    editor->hide(); // minimised and restored, the edits stay
+    editor->show();
+    editor->findChild<QPushButton*>(u"Command1"_s)->click(); // Aggiorna
+    // NumTerminali is 3: rows 0 to 2 are saved, terminal 4 in row 3 is not; slots
+    // the file no longer fills keep what they held until the next start.
+    const QByteArray saved("\"1\",\"127.0.0.11\"\r\n\"2\",\"127.0.0.12\"\r\n");
+    const TerminalTable& table = m_fixture->registry.table;
+    QCOMPARE(m_fixture->workspace.read(u"Set/ParvixHost.set"_s), saved);
+    QCOMPARE((QStringList{table.IPTerminale[0], table.IPTerminale[1], table.NumTerminale[2]}),
+             (QStringList{u"127.0.0.11"_s, u"127.0.0.12"_s, u"0"_s}));
+    QCOMPARE(timers(), (QList<bool>{true, true}));
+
+    click(u"Command2"_s);
+    fields[0]->setText(u"9"_s);
+    editor->close(); // without saving
+    QCOMPARE(m_fixture->workspace.read(u"Set/ParvixHost.set"_s), saved);
+    click(u"Command2"_s); // a new opening reads the file again
+    QCOMPARE(rows({0}), QStringList{u"1 127.0.0.11"_s});
+}
+
+void TestConsole::headlessPrintsTheTitleFirstAndOnce()
+{
+    QString text;
+    QTextStream out(&text);
+    HeadlessConsole console(*m_fixture->server, out);
+    m_fixture->server->addMessage(u"early\r\n"_s);
+    m_fixture->registry.addPort(2, u"127.0.0.12"_s);
+    QVERIFY(text.isEmpty()); // lines wait for the title
+    Q_EMIT m_fixture->server->titleChanged(u"Parvix"_s);
+    Q_EMIT m_fixture->server->titleChanged(u"again"_s);
+    QCOMPARE(m_window->windowTitle(), u"again"_s); // the window follows every title
+    m_fixture->server->reportError(u"late"_s);
+    QCOMPARE(text,
+             u"Parvix\n[msg] early\n[port] [Num: 2 - IP: 127.0.0.12] Connesso\n[err] late\n"_s);
 }
 
 QTEST_MAIN(TestConsole)

@@ -69,11 +69,5 @@ qint16 FakeNetworkControl::resultOf(const QString& operation) const
 void FakeNetworkControl::record(const QString& operation, const QString& IPTer, qint16 NumTer,
                                 const QString& text, qint16 length)
 {
-    Call call;
-    call.operation = operation;
-    call.IPTer = IPTer;
-    call.NumTer = NumTer;
-    call.text = text;
-    call.length = length;
-    m_calls.append(call);
+    m_calls.append({operation, IPTer, NumTer, text, length});
 }

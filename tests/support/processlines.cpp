@@ -1,6 +1,5 @@
 #include "support/processlines.h"
 
-#include <QDeadlineTimer>
 #include <QProcess>
 #include <QTest>
 
@@ -12,21 +11,13 @@ ProcessLines::ProcessLines(QProcess& process)
 
 qsizetype ProcessLines::count(const QString& text) const
 {
-    qsizetype found = 0;
-    for (const QString& line : m_lines)
-        found += line.contains(text) ? 1 : 0;
-    return found;
+    return std::count_if(m_lines.cbegin(), m_lines.cend(),
+                         [&text](const QString& line) { return line.contains(text); });
 }
 
 bool ProcessLines::waitFor(const QString& text, qsizetype times, int timeoutMs)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    while (count(text) < times) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
+    return QTest::qWaitFor([&] { return count(text) >= times; }, timeoutMs);
 }
 
 void ProcessLines::collect()

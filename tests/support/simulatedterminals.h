@@ -2,7 +2,6 @@
 
 #include "support/processlines.h"
 
-#include <QMap>
 #include <QProcess>
 
 class TempWorkspace;
@@ -13,20 +12,19 @@ class TempWorkspace;
 class SimulatedTerminals
 {
 public:
-    SimulatedTerminals();
     ~SimulatedTerminals();
 
     // Terminals as "address=number"; false when they do not come up.
-    bool start(const TempWorkspace& workspace, const QStringList& terminals,
-               const QStringList& extraArguments = {});
+    bool start(const TempWorkspace& workspace, const QStringList& terminals);
     // The table entries ("number", "address:port") of the terminals started.
-    QList<QStringList> table() const;
-    void send(const QByteArray& commands);
-    ProcessLines& output() { return *m_lines; }
-    QProcess& process() { return m_process; }
+    QList<QStringList> table() const { return m_table; }
+    void send(const QByteArray& commands) { m_process.write(commands); }
+    ProcessLines& output() { return m_lines; }
+    // Every record a terminal stored: the 32 characters between 2 and 3.
+    QStringList stored() const;
 
 private:
     QProcess m_process;
-    std::unique_ptr<ProcessLines> m_lines;
+    ProcessLines m_lines{m_process};
     QList<QStringList> m_table;
 };

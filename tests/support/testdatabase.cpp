@@ -46,12 +46,8 @@ TestDatabase::TestDatabase(const QString& workingDirectory)
     if (isPostgreSQL()) {
         m_database =
             u"parvix_test_%1_%2"_s.arg(QCoreApplication::applicationPid()).arg(g_databases);
-        {
-            QSqlDatabase admin = postgres(m_connection + u"-admin"_s, u"postgres"_s);
-            if (!admin.open() || !QSqlQuery(admin).exec(u"CREATE DATABASE "_s + m_database))
-                m_error = u"PostgreSQL test cluster: "_s + admin.lastError().text();
-        }
-        QSqlDatabase::removeDatabase(m_connection + u"-admin"_s);
+        if (!administer({u"CREATE DATABASE "_s + m_database}))
+            m_error = u"PostgreSQL test cluster: cannot create "_s + m_database;
         postgres(m_connection, m_database);
     } else {
         m_file = QDir(workingDirectory).filePath(u"parvix.db"_s);
@@ -73,15 +69,22 @@ TestDatabase::~TestDatabase()
 {
     QSqlDatabase::database(m_connection, false).close();
     QSqlDatabase::removeDatabase(m_connection);
-    if (!m_database.isEmpty()) {
-        {
-            QSqlDatabase admin = postgres(m_connection + u"-admin"_s, u"postgres"_s);
-            if (admin.open())
-                QSqlQuery(admin).exec(u"DROP DATABASE IF EXISTS "_s + m_database +
-                                      u" WITH (FORCE)"_s);
-        }
-        QSqlDatabase::removeDatabase(m_connection + u"-admin"_s);
+    if (!m_database.isEmpty())
+        administer({u"DROP DATABASE IF EXISTS "_s + m_database + u" WITH (FORCE)"_s});
+}
+
+bool TestDatabase::administer(const QStringList& statements) const
+{
+    bool done = false;
+    {
+        QSqlDatabase admin = postgres(m_connection + u"-admin"_s, u"postgres"_s);
+        QSqlQuery query(admin);
+        done = admin.open();
+        for (const QString& statement : statements)
+            done = done && query.exec(statement);
     }
+    QSqlDatabase::removeDatabase(m_connection + u"-admin"_s);
+    return done;
 }
 
 QString TestDatabase::connectionString(quint16 viaPort) const
@@ -112,18 +115,11 @@ bool TestDatabase::setReachable(bool reachable)
         const QString away = m_file + u".away"_s;
         return reachable ? QFile::rename(away, m_file) && reconnect() : QFile::rename(m_file, away);
     }
-    bool done = false;
-    {
-        QSqlDatabase admin = postgres(m_connection + u"-admin"_s, u"postgres"_s);
-        QSqlQuery query(admin);
-        done = admin.open() &&
-               query.exec(u"ALTER DATABASE %1 ALLOW_CONNECTIONS %2"_s.arg(
-                   m_database, reachable ? u"true"_s : u"false"_s)) &&
-               query.exec(u"SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
-                          "datname = '%1'"_s.arg(m_database));
-    }
-    QSqlDatabase::removeDatabase(m_connection + u"-admin"_s);
-    return done && (!reachable || reconnect());
+    return administer({u"ALTER DATABASE %1 ALLOW_CONNECTIONS %2"_s.arg(
+                           m_database, reachable ? u"true"_s : u"false"_s),
+                       u"SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
+                       "datname = '%1'"_s.arg(m_database)}) &&
+           (!reachable || reconnect());
 }
 
 bool TestDatabase::exec(const QString& statement, const QVariantList& values)
@@ -153,16 +149,6 @@ bool TestDatabase::run(QSqlQuery& query, const QString& statement, const QVarian
     for (const QVariant& value : values)
         query.addBindValue(value);
     return query.exec();
-}
-
-QVariant TestDatabase::date(const QDate& value) const
-{
-    return isPostgreSQL() ? QVariant(value) : QVariant(value.toString(u"yyyy-MM-dd"_s));
-}
-
-QString TestDatabase::clockTime(const QString& hhmmss)
-{
-    return u"1900-01-01 "_s + hhmmss;
 }
 
 QStringList TestDatabase::rows(const QString& statement)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QDate>
 #include <QSqlDatabase>
 #include <QString>
 #include <QVariantList>
@@ -33,16 +32,14 @@ public:
     bool setReachable(bool reachable);
     bool exec(const QString& statement, const QVariantList& values = {});
     QVariant scalar(const QString& statement, const QVariantList& values = {});
-    // A date as this database stores it; a time of day of the work sheets
-    // ("1900-01-01 HH:MM:SS") as text, which every backend reads.
-    QVariant date(const QDate& value) const;
-    static QString clockTime(const QString& hhmmss);
     // The rows of a query, each as its values joined by "|": dates as
     // YYYY-MM-DD, date-times as YYYY-MM-DD HH:MM:SS, Null as "-".
     QStringList rows(const QString& statement);
 
 private:
     bool load(const QString& file);
+    // Statements on the PostgreSQL cluster's maintenance database.
+    bool administer(const QStringList& statements) const;
     static bool run(QSqlQuery& query, const QString& statement, const QVariantList& values);
 
     QString m_backend;

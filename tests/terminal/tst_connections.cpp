@@ -1,5 +1,7 @@
-#include "app/recordwriter.h"
 #include "support/serverfixture.h"
+#include "terminal/connections.h"
+#include "terminal/messagedispatch.h"
+#include "terminal/terminalcommands.h"
 
 #include <QtTest>
 
@@ -7,222 +9,187 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QList<QStringList> terminals(int count)
+// 07:30 on 06/12/26, badge 0042, "#A", position 3, order 24 1 00012 0.
+const QString Record = QChar(2) + u"0730000612260042#A00003240100012"_s + QChar(3);
+
+void row(const char* name, const QStringList& steps, const QStringList& expected, int count = 3,
+         int result = 0)
 {
-    QList<QStringList> result;
-    for (int n = 1; n <= count; ++n)
-        result.append({QString::number(n), u"127.0.0.%1"_s.arg(10 + n)});
-    return result;
+    QTest::newRow(name) << count << result << steps << expected;
 }
 
-QStringList addressesOf(const QList<FakeNetworkControl::Call>& calls, const QString& operation)
+// The calls of a pass that opens and greets the terminals.
+QStringList greeted(const QList<int>& numbers)
 {
-    QStringList addresses;
-    for (const auto& call : calls) {
-        if (call.operation == operation)
-            addresses.append(call.IPTer);
-    }
-    return addresses;
+    QStringList calls;
+    for (int n : numbers)
+        calls << u"OpenLink 0 127.0.0.%1 X 0"_s.arg(10 + n)
+              << u"SendText %1 127.0.0.%2 %XI 3"_s.arg(n).arg(10 + n);
+    return calls;
 }
 
 } // namespace
 
+// Terminals 1, 3, 6 and 21 at 127.0.0.(10 + number), in slots 0, 2, 5 and 20; NumTerminali is
+// `count`, every OpenLink and SendText gives `result`. Steps after start-up: "collega", "tick"
+// (Timer4), "restart" (Timer4's count), "connect address", "state state address number",
+// "InScarico" (of terminal 1), "OPT1", "link type", "say number text", "Blocca number address",
+// "Cancella number address". What they cause, by kind: calls, port status entries, log lines,
+// then the messages handed on ("kind number address text") and the echoes.
 class TestConnections : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void collegaGreetsActiveSlots_data();
-    void collegaGreetsActiveSlots();
-    void countBeyondTheTableNamesTheLastTerminal();
-    void failedOpenGetsNoGreeting();
-    void unparsableAddressIsReportedAndPassedOver_data();
-    void unparsableAddressIsReportedAndPassedOver();
-    void connectEventNamesTheTerminalThatConnected();
-    void terminalCallingInIsEnteredAndLinkedBack();
-    void reconnectsOnSixteenthTickOnly();
-    void reconnectsOnceTwoSecondsAfterStartup();
-    void portEntryReadsBack_data();
-    void portEntryReadsBack();
-};
+    void stepsHaveTheirEffects_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("expected");
+        const QStringList collega{u"collega"_s};
+        const QStringList opened{u"OpenLink 0 127.0.0.11 X 0"_s};
+        row("Collega up to the count", collega, greeted({1, 3}), 5);
+        row("Collega past the table names the terminal addressed last", collega,
+            greeted({1, 3, 6, 21}) +
+                QStringList{u"Num Term:21 Errore:9 - Indice non compreso nell'intervallo"_s},
+            25);
+        row("Collega starts the ports afresh; no link, no greeting",
+            {u"connect 127.0.0.11"_s, u"collega"_s}, opened, 2, NetworkControl::ServiceStopped);
+        row("Collega on a bad address", collega,
+            opened + QStringList{u"Num Term:1 Errore:2 - Indirizzo non valido: 127.0.0.11"_s}, 2,
+            NetworkControl::BadAddress);
+        row("Collega on every 16th tick", QStringList(32, u"tick"_s),
+            greeted({1, 3}) + greeted({1, 3}));
+        row("a restart counts from 0",
+            QStringList(10, u"tick"_s) + QStringList{u"restart"_s} + QStringList(15, u"tick"_s),
+            {});
+        row("connect: the terminal of the address, else the one addressed last",
+            {u"connect 127.0.0.11"_s, u"connect 127.0.0.99"_s},
+            {u"[Num: 1 - IP: 127.0.0.11] Connesso"_s, u"[Num: 3 - IP: 127.0.0.99] Connesso"_s});
+        row("calling in: entered and linked back", {u"state 3 127.0.0.13:9000 12"_s},
+            {u"OpenLink 0 127.0.0.13:9000 X 0"_s, u"[Num: 12 - IP: 127.0.0.13:9000] Connesso"_s}, 3,
+            7);
+        row("other states change nothing", {u"state 0 127.0.0.13 3"_s, u"state 4 127.0.0.13 3"_s},
+            {});
+        // A command's terminal is the one addressed last; a refused send stays readable.
+        row("Cancella sends a second later, to its own terminal whatever was sent meanwhile",
+            {u"Cancella 12 127.0.0.22"_s, u"connect 127.0.0.99"_s, u"Blocca 5 127.0.0.15"_s,
+             u"connect 127.0.0.98"_s},
+            {u"SendText 5 127.0.0.15 CONSIDLE 8"_s, u"SendText 12 127.0.0.22 DEL PASSAGGI 12"_s,
+             u"[Num: 12 - IP: 127.0.0.99] Connesso"_s, u"[Num: 5 - IP: 127.0.0.98] Connesso"_s},
+            3, 4);
 
-void TestConnections::collegaGreetsActiveSlots_data()
-{
-    QTest::addColumn<QList<QStringList>>("table");
-    QTest::addColumn<QByteArray>("count"); // ParvixIP.set
-    QTest::addColumn<QStringList>("contacted");
-
-    QTest::newRow("none") << terminals(3) << QByteArray("0,0,0") << QStringList();
-    QTest::newRow("three") << terminals(3) << QByteArray("3,0,0")
-                           << QStringList{u"127.0.0.11"_s, u"127.0.0.12"_s, u"127.0.0.13"_s};
-    QList<QStringList> skipped = terminals(7);
-    skipped[1][0] = u"0"_s;
-    skipped[3][0] = QString();
-    skipped[4][0] = u"-4"_s;
-    QTest::newRow("five of seven, unused slots skipped")
-        << skipped << QByteArray("5,0,0") << QStringList{u"127.0.0.11"_s, u"127.0.0.13"_s};
-}
-
-void TestConnections::collegaGreetsActiveSlots()
-{
-    QFETCH(QList<QStringList>, table);
-    QFETCH(QByteArray, count);
-    QFETCH(QStringList, contacted);
-    ServerFixture fixture(table);
-    fixture.workspace.write(u"Set/ParvixIP.set"_s, count);
-    fixture.workspace.write(u"Log/StatoPorteQZ.txt"_s, "old\r\n");
-    QVERIFY(fixture.start());
-
-    QCOMPARE(addressesOf(fixture.control.calls(), u"OpenLink"_s), contacted);
-    QCOMPARE(addressesOf(fixture.control.calls(), u"SendText"_s), contacted);
-    for (const auto& send : fixture.control.sends()) {
-        QCOMPARE(send.text, u"%XI"_s);
-        QCOMPARE(send.length, qint16(3));
-        QCOMPARE(u"127.0.0.%1"_s.arg(10 + send.NumTer), send.IPTer);
+        // Messages go where their kind says.
+        const QString r = Record;
+        const QString live = u"live 1 127.0.0.11 #A"_s + r;
+        const QString said = u"[127.0.0.11] Term: 1 - Msg: "_s;
+        const auto logged = [said](const char* name, const QString& data) {
+            row(name, {u"say 1 "_s + data}, {said + data});
+        };
+        row("presence in any case", {u"say 1 abcdtRaX 1"_s},
+            {u"[Num: 1 - IP: 127.0.0.11] Connesso"_s, said + u"abcdtRaX 1"_s});
+        logged("TRAX at the start", u"TRAX"_s);
+        row("presence of terminal 0, then its directory reply", {u"say 0 DIR TRAX"_s},
+            {u"[Num: 0 - IP: 127.0.0.10] Connesso"_s, u"[127.0.0.10] Term: 0 - Msg: DIR TRAX"_s,
+             u"dir 0 127.0.0.10 DIR TRAX"_s});
+        row("a directory reply comes before the transfer",
+            {u"InScarico"_s, u"say 1  DIR PASSAGGI ?*"_s},
+            {said + u" DIR PASSAGGI ?*"_s, u"dir 1 127.0.0.11  DIR PASSAGGI ?*"_s});
+        row("the transfer takes the rest", {u"InScarico"_s, u"say 1 "_s + r},
+            {said + r, u"transfer 1 127.0.0.11 "_s + r});
+        row("a record out of transfer", {u"say 1 "_s + r}, {said + r, live});
+        logged("33 characters", r.left(32) + r.back());
+        logged("35 characters", r.left(33) + u"0"_s + r.back());
+        logged("no end of text", r.left(33) + u"0"_s);
+        logged("no start of text", u"0"_s + r.mid(1));
+        row("link type 1 drops a character", {u"link 1"_s, u"say 1 X"_s + r}, {said + r, live});
+        row("other link types carry nothing", {u"link 5"_s, u"say 1 "_s + r}, {said});
+        const QString ignored = u" - terminale fuori dall'intervallo 0-20: messaggio ignorato"_s;
+        row("terminal 21 is ignored", {u"say 21 "_s + r},
+            {u"[127.0.0.31] Term: 21 - Msg: "_s + r, u"[127.0.0.31] Term: 21"_s + ignored});
+        row("terminal -1 is ignored, echoed while VisualizzaComandi (OPT1)",
+            {u"OPT1"_s, u"say -1 0001TRAX"_s},
+            {u"[127.0.0.9] Term:-1 - Msg: 0001TRAX"_s, u"[127.0.0.9] Term:-1"_s + ignored,
+             u"[127.0.0.9] Term:-1\r\n"_s, u"0001TRAX\r\n"_s});
     }
-    // The pass starts the port list and the status file afresh; only events refill them.
-    QVERIFY(fixture.registry.Lst_Port().isEmpty());
-    QVERIFY(!fixture.workspace.exists(u"Log/StatoPorteQZ.txt"_s));
-}
 
-// More terminals counted than the table has slots: the pass greets the
-// slots there are, then names the terminal addressed last.
-void TestConnections::countBeyondTheTableNamesTheLastTerminal()
-{
-    ServerFixture fixture(terminals(3));
-    fixture.workspace.write(u"Set/ParvixIP.set"_s, "25,0,0");
-    QVERIFY(fixture.start());
-    QCOMPARE(fixture.control.operations().count(u"OpenLink"_s), 3);
-    QCOMPARE(fixture.logLines().filter(u"Errore:"_s).size(), 1);
-    QVERIFY(fixture.logLines()
-                .filter(u"Errore:"_s)
-                .first()
-                .endsWith(u" Num Term:0 Errore:9 - Indice non compreso nell'intervallo"_s));
-}
+    void stepsHaveTheirEffects()
+    {
+        QFETCH(int, count);
+        QFETCH(int, result);
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, expected);
+        QList<QStringList> table;
+        for (const QString& number : {u"1"_s, u"0"_s, u"3"_s, QString(), u"-4"_s, u"6"_s})
+            table.append({number, u"127.0.0.%1"_s.arg(11 + table.size())});
+        while (table.size() < TerminalTable::SlotCount)
+            table.append({u"0"_s, u"127.0.0.99"_s});
+        table.last() = {u"21"_s, u"127.0.0.31"_s};
+        QStringList heard;
+        ServerFixture fixture(table);
+        fixture.workspace.write(u"Set/ParvixIP.set"_s, QByteArray::number(count) + ",0,0");
+        QVERIFY(fixture.start());
+        fixture.server->holdTimers();
+        QTest::qWait(fixture.wait.scaled(Connections::Timer5Interval) + 20); // the second pass
+        const qsizetype logged = fixture.logLines().size();
+        fixture.control.clearCalls();
+        fixture.control.setResult(u"OpenLink"_s, qint16(result));
+        fixture.control.setResult(u"SendText"_s, qint16(result));
+        fixture.switches.SalvaT = true;
+        fixture.registry.TermInScarico = 1;
+        MessageDispatch& dispatch = fixture.server->dispatch();
+        dispatch.disconnect(); // what it hands on stops here
+        const auto hand = [&heard](const QString& kind) {
+            return [&heard, kind](const ReceivedMessage& m) {
+                heard << u"%1 %2 %3 %4"_s.arg(kind, QString::number(m.NumTer), m.IPTer, m.text);
+            };
+        };
+        connect(&dispatch, &MessageDispatch::directoryReply, this, hand(u"dir"_s));
+        connect(&dispatch, &MessageDispatch::transferMessage, this, hand(u"transfer"_s));
+        connect(&dispatch, &MessageDispatch::liveRead, this, [hand](const TransitRead& read) {
+            hand(u"live"_s)({read.NumTer, read.IPTer, read.CodiceFunzione + read.RecordTransito});
+        });
+        connect(fixture.server.get(), &ParvixServer::messageAdded, this,
+                [&heard](const QString& text) { heard << text; });
 
-void TestConnections::failedOpenGetsNoGreeting()
-{
-    ServerFixture fixture(terminals(2));
-    fixture.control.setResult(u"OpenLink"_s, NetworkControl::ServiceStopped);
-    QVERIFY(fixture.start());
-    QCOMPARE(fixture.control.operations().count(u"OpenLink"_s), 2);
-    QVERIFY(fixture.control.sends().isEmpty());
-    QVERIFY(fixture.logLines().isEmpty());
-}
+        Connections& links = fixture.server->connections();
+        for (const QString& step : steps) {
+            const QStringList f = step.split(u' ');
+            if (f[0] == u"collega"_s)
+                links.Collega();
+            else if (f[0] == u"tick"_s)
+                links.Timer4Tick();
+            else if (f[0] == u"restart"_s)
+                links.startReconnection();
+            else if (f[0] == u"connect"_s)
+                fixture.control.raiseConnect(f[1]);
+            else if (f[0] == u"state"_s)
+                fixture.control.raiseStateChange(f[1].toShort(), f[2], f[3].toShort());
+            else if (f[0] == u"InScarico"_s)
+                fixture.registry.InScarico = true;
+            else if (f[0] == u"OPT1"_s)
+                fixture.switches.OPT1 = true;
+            else if (f[0] == u"link"_s)
+                fixture.control.setLinkType(f[1].toShort());
+            else if (f[0] == u"say"_s)
+                fixture.say(f[1].toInt(), f.mid(2).join(u' '));
+            else if (f[0] == u"Blocca"_s)
+                fixture.server->commands().Blocca(f[1].toShort(), f[2]);
+            else
+                fixture.server->commands().Cancella(f[1].toShort(), f[2]);
+        }
 
-void TestConnections::unparsableAddressIsReportedAndPassedOver_data()
-{
-    QTest::addColumn<bool>("showErrors");
-    QTest::newRow("Visualizza Errori") << true;
-    QTest::newRow("errors hidden") << false;
-}
-
-void TestConnections::unparsableAddressIsReportedAndPassedOver()
-{
-    QFETCH(bool, showErrors);
-    ServerFixture fixture(
-        {{u"1"_s, u"127.0.0.11"_s}, {u"2"_s, u"terminal two"_s}, {u"3"_s, u"127.0.0.13"_s}});
-    fixture.switches.Check1 = showErrors;
-    QVERIFY(fixture.start());
-    fixture.control.clearCalls();
-    fixture.control.setResult(u"OpenLink"_s, NetworkControl::BadAddress);
-    QSignalSpy errors(fixture.server.get(), &ParvixServer::errorAdded);
-    fixture.registry.table.IPTerminale[0] = u"terminal one"_s;
-    fixture.server->connections().Collega();
-
-    const QString text = u"Num Term:1 Errore:2 - Indirizzo non valido: terminal one"_s;
-    QCOMPARE(fixture.control.operations().count(u"OpenLink"_s), 3);
-    QVERIFY(fixture.logLines().last().endsWith(
-        u"Num Term:3 Errore:2 - Indirizzo non valido: 127.0.0.13"_s));
-    QVERIFY(fixture.logLines()[fixture.logLines().size() - 3].endsWith(text));
-    QCOMPARE(errors.size(), showErrors ? 3 : 0);
-    if (showErrors)
-        QCOMPARE(errors[0][0].toString(), text);
-}
-
-void TestConnections::connectEventNamesTheTerminalThatConnected()
-{
-    ServerFixture fixture(terminals(3));
-    QVERIFY(fixture.start());
-    QSignalSpy ports(&fixture.registry, &TerminalRegistry::portAdded);
-    // Collega has moved on to slot 3 when the links come up, in any order.
-    fixture.control.raiseConnect(u"127.0.0.12"_s);
-    fixture.control.raiseConnect(u"127.0.0.11"_s);
-    fixture.control.raiseConnect(u"127.0.0.99"_s); // not in the table: the terminal addressed last
-    QCOMPARE(fixture.registry.Lst_Port(),
-             (QStringList{u"[Num: 2 - IP: 127.0.0.12] Connesso\r\n"_s,
-                          u"[Num: 1 - IP: 127.0.0.11] Connesso\r\n"_s,
-                          u"[Num: 3 - IP: 127.0.0.99] Connesso\r\n"_s}));
-    QCOMPARE(ports.size(), 3);
-    const QStringList status = fixture.workspace.lines(u"Log/StatoPorteQZ.txt"_s);
-    QCOMPARE(status.size(), 3);
-    QVERIFY(status[0].endsWith(u" [Num: 2 - IP: 127.0.0.12] Connesso"_s));
-}
-
-void TestConnections::terminalCallingInIsEnteredAndLinkedBack()
-{
-    ServerFixture fixture(terminals(3));
-    QVERIFY(fixture.start());
-    fixture.control.clearCalls();
-    fixture.control.setResult(u"OpenLink"_s, 7);
-    fixture.control.raiseStateChange(3, u"127.0.0.12"_s, 2);
-    fixture.control.raiseStateChange(3, u"127.0.0.12"_s, 2);
-    fixture.control.raiseStateChange(0, u"127.0.0.13"_s, 3);
-    QCOMPARE(fixture.registry.Lst_Port().size(), 2);
-    QCOMPARE(fixture.registry.Lst_Port()[0], u"[Num: 2 - IP: 127.0.0.12] Connesso\r\n"_s);
-    QCOMPARE(fixture.control.operations(), (QStringList{u"OpenLink"_s, u"OpenLink"_s}));
-    QCOMPARE(fixture.registry.EsitoInvio, qint16(7));
-    QCOMPARE(fixture.workspace.lines(u"Log/StatoPorteQZ.txt"_s).size(), 2);
-}
-
-void TestConnections::reconnectsOnSixteenthTickOnly()
-{
-    ServerFixture fixture(terminals(2));
-    QVERIFY(fixture.start());
-    QTest::qWait(20); // past the one-shot reconnection two (scaled) seconds after start-up
-    fixture.control.clearCalls();
-    Connections& connections = fixture.server->connections();
-    for (int tick = 1; tick <= 15; ++tick)
-        connections.Timer4Tick();
-    QCOMPARE(fixture.registry.ContaCollega, qint16(15));
-    QVERIFY(fixture.control.calls().isEmpty());
-    connections.Timer4Tick();
-    QCOMPARE(fixture.control.operations().count(u"OpenLink"_s), 2);
-    QCOMPARE(fixture.registry.ContaCollega, qint16(0));
-    connections.Timer4Tick();
-    QCOMPARE(fixture.registry.ContaCollega, qint16(1));
-}
-
-void TestConnections::reconnectsOnceTwoSecondsAfterStartup()
-{
-    ServerFixture fixture(terminals(2));
-    QVERIFY(fixture.start());
-    QCOMPARE(fixture.control.operations().count(u"OpenLink"_s), 2);
-    QTRY_COMPARE(fixture.control.operations().count(u"OpenLink"_s), 4);
-    QTest::qWait(30);
-    QCOMPARE(fixture.control.operations().count(u"OpenLink"_s), 4);
-}
-
-void TestConnections::portEntryReadsBack_data()
-{
-    QTest::addColumn<int>("number");
-    QTest::addColumn<QString>("address");
-    QTest::newRow("one digit") << 7 << u"127.0.0.5"_s;
-    QTest::newRow("two digits") << 12 << u"127.0.0.5"_s;
-    QTest::newRow("long address") << 20 << u"127.0.0.31"_s;
-    QTest::newRow("with port") << 3 << u"127.0.0.13:9000"_s;
-}
-
-void TestConnections::portEntryReadsBack()
-{
-    QFETCH(int, number);
-    QFETCH(QString, address);
-    const QString entry = TerminalRegistry::portEntryText(number, address);
-    QCOMPARE(entry, u"[Num: %1 - IP: %2] Connesso\r\n"_s.arg(number).arg(address));
-    const TerminalRegistry::PortEntry read = TerminalRegistry::readPortEntry(entry);
-    QCOMPARE(read.number, qint16(number));
-    QCOMPARE(read.address, address);
-}
+        const QString ports = u"Log/StatoPorteQZ.txt"_s;
+        QTRY_COMPARE(fixture.calls() + fixture.texts(ports) +
+                         fixture.texts(u"Log/RegistroQZ.txt"_s).mid(logged) + heard,
+                     expected);
+        QCOMPARE(QStringList(fixture.registry.Lst_Port()).replaceInStrings(u"\r\n"_s, QString()),
+                 fixture.texts(ports));
+        // EsitoInvio holds the result of the last call.
+        QCOMPARE(fixture.registry.EsitoInvio, qint16(fixture.calls().isEmpty() ? 0 : result));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestConnections)
 #include "tst_connections.moc"

@@ -1,3 +1,4 @@
+#include "terminal/netctl/framesplitter.h"
 #include "terminal/netctl/tcpnetworkcontrol.h"
 #include "terminal/terminaltable.h"
 
@@ -7,364 +8,188 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
+using Bytes = QList<QByteArray>;
 
-// A terminal that the server calls: a listener on its own loopback address.
-struct CalledTerminal
-{
-    QTcpServer server;
-    QTcpSocket* link = nullptr;
-
-    bool listen(const QString& address) { return server.listen(QHostAddress(address), 0); }
-    bool accept()
-    {
-        if (!server.hasPendingConnections() && !server.waitForNewConnection(5000))
-            return false;
-        link = server.nextPendingConnection();
-        return link != nullptr;
-    }
-    QByteArray readLine()
-    {
-        QByteArray received;
-        QElapsedTimer timer;
-        timer.start();
-        while (!received.contains('\n') && timer.elapsed() < 5000) {
-            QTest::qWait(5);
-            received += link->readAll();
-        }
-        return received;
-    }
-};
-
-// A terminal that calls the server from its own loopback address.
-std::unique_ptr<QTcpSocket> callFrom(const QString& address, quint16 port)
-{
-    auto socket = std::make_unique<QTcpSocket>();
-    socket->bind(QHostAddress(address));
-    socket->connectToHost(QHostAddress::LocalHost, port);
-    return socket;
-}
-
-} // namespace
-
+// Terminal 1 listens on 127.0.0.11 at a port of its own; terminal 7 is at 127.0.0.12, an unused
+// slot at 127.0.0.13, and two entries share 127.0.0.14. The control's events become texts.
 class TestTcpNetworkControl : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init();
-    void cleanup();
-    void outgoingLinkCarriesFramedTextsBothWays();
-    void openLinkReusesStandingLinkAndAnnouncesIt();
-    void terminalCallingInRaisesStateChanges();
-    void callingInWhileLinkOpensLeavesOneLink();
-    void terminalsSharingAHostKeepTheirOwnLinks();
-    void unknownPeerIsRefusedOthersUndisturbed();
-    void oversizeMessageIsDroppedLinkSurvives();
-    void refusesWhatTheWireCannotCarry();
-    void failedLinkDropsQueuedTextsWithLogLine();
-    void stopServiceTwiceAndStartAgain();
-    void takenListenPortIsReportedToOperator();
+    void init()
+    {
+        m_terminal.close();
+        QVERIFY(m_terminal.listen(QHostAddress(u"127.0.0.11"_s)));
+        m_first = u"127.0.0.11:%1"_s.arg(m_terminal.serverPort());
+        m_table.NumTerminale = {u"1"_s, u"7"_s, u"0"_s, u"3"_s, u"4"_s};
+        m_table.IPTerminale = {m_first, u"127.0.0.12"_s, u"127.0.0.13"_s, u"127.0.0.14:1"_s,
+                               u"127.0.0.14:2"_s};
+        m_control = std::make_unique<TcpNetworkControl>(m_table, TcpNetworkControl::Ports{0, 8499});
+        const auto record = [this](const QString& kind) {
+            return [this, kind](const auto&... args) {
+                m_events << (QStringList{kind} << ... << QVariant::fromValue(args).toString())
+                                .join(u' ');
+            };
+        };
+        connect(m_control.get(), &NetworkControl::OnConnect, this, record(u"connect"_s));
+        connect(m_control.get(), &NetworkControl::OnDataArrival, this, record(u"data"_s));
+        connect(m_control.get(), &NetworkControl::OnStateChange, this, record(u"state"_s));
+        connect(m_control.get(), &NetworkControl::report, this, record(u"report"_s));
+        m_events.clear();
+        QCOMPARE(m_control->StartService(), qint16(0));
+    }
+
+    // Messages end at LF, a CR before it dropped; one over 4096 bytes is discarded, noted "-".
+    void framesSplitAtLineEnds_data()
+    {
+        QTest::addColumn<Bytes>("chunks");
+        QTest::addColumn<Bytes>("messages");
+        const QByteArray limit(FrameSplitter::MaxMessage, 'a');
+        QTest::newRow("across chunks") << Bytes{"a", "bc\r", "\n", "d\n"} << Bytes{"abc", "d"};
+        QTest::newRow("CR inside, empty, no LF yet")
+            << Bytes{"a\rb\n\n\r\nc"} << Bytes{"a\rb", "", ""};
+        QTest::newRow("the limit with CR") << Bytes{limit + "\r\n"} << Bytes{limit};
+        QTest::newRow("a byte over, then on") << Bytes{limit + "b\nok\n"} << Bytes{"ok", "-"};
+        QTest::newRow("over in chunks") << Bytes{limit, "bb", "cc\r", "\nok\n"} << Bytes{"ok", "-"};
+    }
+
+    void framesSplitAtLineEnds()
+    {
+        QFETCH(Bytes, chunks);
+        QFETCH(Bytes, messages);
+        FrameSplitter splitter;
+        Bytes split;
+        for (const QByteArray& chunk : chunks) {
+            const FrameSplitter::Result result = splitter.feed(chunk);
+            split += result.messages + Bytes(result.discarded, "-");
+        }
+        QCOMPARE(split, messages);
+    }
+
+    void outgoingLinkCarriesLatin1LinesUntilItFails()
+    {
+        QCOMPARE(open(m_first), qint16(0));
+        // A text sent while the link is being established goes out once it is up, cut to length.
+        QCOMPARE(send(m_first, u"%E\u000eKBadge Errato\u00ff and more"_s, 17), qint16(0));
+        QTRY_VERIFY(m_terminal.hasPendingConnections());
+        QTcpSocket* link = m_terminal.nextPendingConnection();
+        QTRY_VERIFY(link->canReadLine());
+        QCOMPARE(link->readAll(), QByteArray("%E\x0eKBadge Errato\xff\n"));
+        link->write("\x02qualit\xe0\x03\n");
+        QTRY_COMPARE(m_events, (QStringList{u"connect "_s + m_first,
+                                            u"data %1 \u0002qualit\u00e0\u0003 1"_s.arg(m_first)}));
+
+        // Terminal 2 on the same host, told apart by its port: one calling in from there is
+        // taken for it, the entry without a link.
+        m_table.NumTerminale[5] = u"2"_s;
+        m_table.IPTerminale[5] = u"127.0.0.11:1"_s;
+        auto caller = call(u"127.0.0.11"_s);
+        QTRY_COMPARE(m_events.value(2), u"state 3 127.0.0.11:1 2"_s);
+        QCOMPARE(send(u"127.0.0.11:1"_s, u"to 2"_s), qint16(0));
+        QTRY_VERIFY(caller->canReadLine());
+        QCOMPARE(caller->readAll(), QByteArray("to 2\n"));
+
+        // Terminal 1 hangs up and stops listening: the next link fails, its waiting text with it,
+        // and the pass after tries again.
+        link->close();
+        m_terminal.close();
+        QTRY_COMPARE(m_events.value(3), u"state 0 %1 1"_s.arg(m_first));
+        QCOMPARE(open(m_first), qint16(0));
+        QCOMPARE(send(m_first, u"%XI"_s), qint16(0));
+        QTRY_COMPARE(m_events.size(), 5);
+        QCOMPARE(open(m_first), qint16(0));
+        const QString failed =
+            u"report Collegamento con %1 non riuscito: Connection refused"_s.arg(m_first);
+        QTRY_COMPARE(m_events.mid(4),
+                     (QStringList{failed + u" (1 messaggi non inviati)"_s, failed}));
+    }
+
+    void callingInWhileLinkOpensLeavesOneLink()
+    {
+        QCOMPARE(open(m_first), qint16(0));
+        auto callingIn = call(u"127.0.0.11"_s);
+        QVERIFY(callingIn->waitForConnected(5000));
+        QTest::qWait(50);
+        QCOMPARE(m_events, QStringList{u"connect "_s + m_first});
+        // Whichever connected first, the newest serves, the other is closed: texts arrive once.
+        QCOMPARE(send(m_first, u"%XI"_s), qint16(0));
+        QTRY_VERIFY(m_terminal.hasPendingConnections());
+        QTcpSocket* link = m_terminal.nextPendingConnection();
+        QTRY_COMPARE(link->state(), QAbstractSocket::UnconnectedState);
+        QTRY_VERIFY(callingIn->canReadLine());
+        QCOMPARE(callingIn->readAll() + link->readAll(), QByteArray("%XI\n"));
+    }
+
+    void callersAreCheckedAndServedUntilStopped()
+    {
+        auto terminal = call(u"127.0.0.12"_s);
+        terminal->write(QByteArray(5000, '\xfe') + "\n0007TRAX\n");
+        QTRY_COMPARE(m_events.size(), 3);
+        // Not in the table, an unused slot, and a host that two entries without a link share.
+        for (const QString& from : {u"127.0.0.99"_s, u"127.0.0.13"_s, u"127.0.0.14"_s}) {
+            auto rogue = call(from);
+            rogue->write("\x02garbage\n");
+            QTRY_COMPARE(rogue->state(), QAbstractSocket::UnconnectedState);
+        }
+        const QString refused = u"report Connessione rifiutata da 127.0.0.%1: "_s;
+        const QString absent = u"indirizzo non presente nella tabella terminali"_s;
+        QCOMPARE(m_events,
+                 (QStringList{u"state 3 127.0.0.12 7"_s,
+                              u"report Messaggio di 127.0.0.12 oltre 4096 byte scartato"_s,
+                              u"data 127.0.0.12 0007TRAX 7"_s, refused.arg(99) + absent,
+                              refused.arg(13) + absent,
+                              refused.arg(14) + u"l'indirizzo \u00e8 di pi\u00f9 terminali "
+                                                u"della tabella, e non uno solo di loro "
+                                                u"\u00e8 senza collegamento"_s}));
+
+        // Texts the wire cannot carry.
+        QCOMPARE(open(u"not an address"_s), qint16(NetworkControl::BadAddress));
+        QCOMPARE(open(u"127.0.0.12:99999"_s), qint16(NetworkControl::BadAddress));
+        QCOMPARE(send(u"127.0.0.99"_s, u"x"_s), qint16(NetworkControl::NoLink));
+        QCOMPARE(send(u"127.0.0.12"_s, u"a\nb"_s), qint16(NetworkControl::BadText));
+        QCOMPARE(send(u"127.0.0.12"_s, QString(4097, u'x')), qint16(NetworkControl::BadText));
+        QCOMPARE(m_events.last(), u"report Testo per 127.0.0.12 non inviato: contiene un a capo "
+                                  u"o supera 4096 byte"_s);
+        QCOMPARE(send(u"127.0.0.12"_s, QString(4096, u'x')), qint16(0));
+        QTRY_VERIFY(terminal->canReadLine());
+        QCOMPARE(terminal->readAll(), QByteArray(4096, 'x') + '\n');
+
+        // A stop closes the links without an event; it takes no links until started again.
+        m_events.clear();
+        QCOMPARE(m_control->StopService(), qint16(0));
+        QCOMPARE(m_control->StopService(), qint16(NetworkControl::AlreadyStopped));
+        QTRY_COMPARE(terminal->state(), QAbstractSocket::UnconnectedState);
+        QCOMPARE(open(u"127.0.0.12"_s), qint16(NetworkControl::ServiceStopped));
+        QCOMPARE(m_control->StartService(), qint16(0));
+        auto again = call(u"127.0.0.12"_s);
+        QTRY_COMPARE(m_events, QStringList{u"state 3 127.0.0.12 7"_s});
+    }
 
 private:
-    void makeControl();
-    // Terminal 1 listens on 127.0.0.11 at a port of its own, which the table names.
-    void makeControlCalling(CalledTerminal& terminal);
+    qint16 open(const QString& address) { return m_control->OpenLink(address, u"X"_s, m_channel); }
+    // The terminal number plays no part in sending; a length of -1 sends the whole text.
+    qint16 send(const QString& address, const QString& text, qint16 length = -1)
+    {
+        return m_control->SendText(address, 1, text, length);
+    }
+
+    // A terminal calling the server from its own loopback address.
+    std::unique_ptr<QTcpSocket> call(const QString& from)
+    {
+        auto socket = std::make_unique<QTcpSocket>();
+        socket->bind(QHostAddress(from));
+        socket->connectToHost(QHostAddress::LocalHost, m_control->listeningPort());
+        return socket;
+    }
 
     TerminalTable m_table;
+    QTcpServer m_terminal;
+    QString m_first; // terminal 1's address
     std::unique_ptr<TcpNetworkControl> m_control;
+    QStringList m_events;
+    qint16 m_channel = -1;
 };
-
-void TestTcpNetworkControl::init()
-{
-    m_table = TerminalTable();
-    m_table.NumTerminale[0] = u"1"_s;
-    m_table.IPTerminale[0] = u"127.0.0.11"_s;
-    m_table.NumTerminale[1] = u"7"_s;
-    m_table.IPTerminale[1] = u"127.0.0.12"_s;
-    m_table.NumTerminale[2] = u"0"_s; // an unused slot holds no link
-    m_table.IPTerminale[2] = u"127.0.0.13"_s;
-}
-
-void TestTcpNetworkControl::cleanup()
-{
-    m_control.reset();
-}
-
-void TestTcpNetworkControl::makeControl()
-{
-    m_control = std::make_unique<TcpNetworkControl>(m_table, TcpNetworkControl::Ports{0, 8499});
-    QCOMPARE(m_control->StartService(), qint16(0));
-    QVERIFY(m_control->listeningPort() != 0);
-}
-
-void TestTcpNetworkControl::makeControlCalling(CalledTerminal& terminal)
-{
-    QVERIFY(terminal.listen(u"127.0.0.11"_s));
-    m_table.IPTerminale[0] = u"127.0.0.11:%1"_s.arg(terminal.server.serverPort());
-    makeControl();
-}
-
-void TestTcpNetworkControl::outgoingLinkCarriesFramedTextsBothWays()
-{
-    CalledTerminal terminal;
-    makeControlCalling(terminal);
-    QSignalSpy connects(m_control.get(), &NetworkControl::OnConnect);
-    QSignalSpy data(m_control.get(), &NetworkControl::OnDataArrival);
-
-    qint16 channel = -1;
-    QCOMPARE(m_control->OpenLink(m_table.IPTerminale[0], u"X"_s, channel), qint16(0));
-    // Texts sent while the link is being established go out once it is up.
-    QCOMPARE(m_control->SendText(m_table.IPTerminale[0], 1, u"%XI"_s, 3), qint16(0));
-    QVERIFY(terminal.accept());
-    QTRY_COMPARE(connects.size(), 1);
-    QCOMPARE(connects[0][0].toString(), m_table.IPTerminale[0]);
-    QCOMPARE(terminal.readLine(), QByteArray("%XI\n"));
-
-    QCOMPARE(m_control->SendText(m_table.IPTerminale[0], 1, u"%E\u000eKBadge Errato\u00ff"_s, 17),
-             qint16(0));
-    QCOMPARE(terminal.readLine(), QByteArray("%E\x0eKBadge Errato\xff\n"));
-    QCOMPARE(m_control->SendText(m_table.IPTerminale[0], 1, u"DIR PASSAGGI and more"_s, 12),
-             qint16(0));
-    QCOMPARE(terminal.readLine(), QByteArray("DIR PASSAGGI\n"));
-
-    terminal.link->write("DIR PAS");
-    terminal.link->flush();
-    QTest::qWait(20);
-    terminal.link->write("SAGGI ?*\r\n\x02qualit\xe0\x03\n");
-    QTRY_COMPARE(data.size(), 2);
-    QCOMPARE(data[0][0].toString(), m_table.IPTerminale[0]);
-    QCOMPARE(data[0][1].toString(), u"DIR PASSAGGI ?*"_s);
-    QCOMPARE(data[0][2].value<qint16>(), qint16(1));
-    QCOMPARE(data[1][1].toString(), u"\u0002qualit\u00e0\u0003"_s);
-    QCOMPARE(m_control->LinkType(m_table.IPTerminale[0]), qint16(2));
-}
-
-void TestTcpNetworkControl::openLinkReusesStandingLinkAndAnnouncesIt()
-{
-    CalledTerminal terminal;
-    makeControlCalling(terminal);
-    QSignalSpy connects(m_control.get(), &NetworkControl::OnConnect);
-    qint16 channel = 0;
-    QCOMPARE(m_control->OpenLink(m_table.IPTerminale[0], u"X"_s, channel), qint16(0));
-    QVERIFY(terminal.accept());
-    QTRY_COMPARE(connects.size(), 1);
-
-    QCOMPARE(m_control->OpenLink(m_table.IPTerminale[0], u"X"_s, channel), qint16(0));
-    QTRY_COMPARE(connects.size(), 2);
-    QTest::qWait(50);
-    QVERIFY(!terminal.server.hasPendingConnections());
-}
-
-void TestTcpNetworkControl::terminalCallingInRaisesStateChanges()
-{
-    makeControl();
-    QSignalSpy states(m_control.get(), &NetworkControl::OnStateChange);
-    QSignalSpy connects(m_control.get(), &NetworkControl::OnConnect);
-    QSignalSpy data(m_control.get(), &NetworkControl::OnDataArrival);
-
-    auto terminal = callFrom(u"127.0.0.12"_s, m_control->listeningPort());
-    QTRY_COMPARE(states.size(), 1);
-    QCOMPARE(states[0][0].value<qint16>(), qint16(3));
-    QCOMPARE(states[0][1].toString(), u"127.0.0.12"_s);
-    QCOMPARE(states[0][2].value<qint16>(), qint16(7));
-
-    terminal->write("0007TRAX\n");
-    QTRY_COMPARE(data.size(), 1);
-    QCOMPARE(data[0][2].value<qint16>(), qint16(7));
-
-    // The server's own OpenLink on that address reuses the link the terminal made.
-    qint16 channel = 0;
-    QCOMPARE(m_control->OpenLink(u"127.0.0.12"_s, u"X"_s, channel), qint16(0));
-    QTRY_COMPARE(connects.size(), 1);
-    QCOMPARE(m_control->SendText(u"127.0.0.12"_s, 7, u"%XI"_s, 3), qint16(0));
-    QTRY_VERIFY(terminal->bytesAvailable() >= 4);
-    QCOMPARE(terminal->readAll(), QByteArray("%XI\n"));
-
-    // A restarted terminal calls in again: the new connection takes over.
-    auto restarted = callFrom(u"127.0.0.12"_s, m_control->listeningPort());
-    QTRY_COMPARE(terminal->state(), QAbstractSocket::UnconnectedState);
-    restarted->write("after\n");
-    QTRY_COMPARE(data.size(), 2);
-    QCOMPARE(states.size(), 1);
-
-    restarted->disconnectFromHost();
-    QTRY_COMPARE(states.size(), 2);
-    QCOMPARE(states[1][0].value<qint16>(), qint16(0));
-    QCOMPARE(m_control->SendText(u"127.0.0.12"_s, 7, u"x"_s, 1), qint16(NetworkControl::NoLink));
-}
-
-// Two terminals on one host, told apart by their ports: each its own link.
-// One calling in is taken for the entry without a link, or refused while
-// that is not a single one.
-void TestTcpNetworkControl::terminalsSharingAHostKeepTheirOwnLinks()
-{
-    CalledTerminal first;
-    CalledTerminal second;
-    QVERIFY(first.listen(u"127.0.0.11"_s) && second.listen(u"127.0.0.11"_s));
-    m_table.IPTerminale[0] = u"127.0.0.11:%1"_s.arg(first.server.serverPort());
-    m_table.NumTerminale[1] = u"2"_s;
-    m_table.IPTerminale[1] = u"127.0.0.11:%1"_s.arg(second.server.serverPort());
-    makeControl();
-    QSignalSpy reports(m_control.get(), &NetworkControl::report);
-    QSignalSpy states(m_control.get(), &NetworkControl::OnStateChange);
-
-    auto ambiguous = callFrom(u"127.0.0.11"_s, m_control->listeningPort());
-    QTRY_COMPARE(reports.size(), 1);
-    QVERIFY(reports[0][0].toString().contains(u"di pi\u00f9 terminali"_s));
-    QTRY_COMPARE(ambiguous->state(), QAbstractSocket::UnconnectedState);
-
-    qint16 channel = 0;
-    QCOMPARE(m_control->OpenLink(m_table.IPTerminale[0], u"X"_s, channel), qint16(0));
-    QVERIFY(first.accept());
-    QCOMPARE(m_control->SendText(m_table.IPTerminale[0], 1, u"to 1"_s, 4), qint16(0));
-    QCOMPARE(first.readLine(), QByteArray("to 1\n"));
-    auto caller = callFrom(u"127.0.0.11"_s, m_control->listeningPort());
-    QTRY_COMPARE(states.size(), 1);
-    QCOMPARE(states[0][1].toString(), m_table.IPTerminale[1]);
-    QCOMPARE(states[0][2].value<qint16>(), qint16(2));
-    QCOMPARE(m_control->SendText(m_table.IPTerminale[1], 2, u"to 2"_s, 4), qint16(0));
-    QTRY_VERIFY(caller->canReadLine());
-    QCOMPARE(caller->readAll(), QByteArray("to 2\n"));
-    QVERIFY(first.link->readAll().isEmpty());
-}
-
-void TestTcpNetworkControl::callingInWhileLinkOpensLeavesOneLink()
-{
-    CalledTerminal terminal;
-    makeControlCalling(terminal);
-    QSignalSpy connects(m_control.get(), &NetworkControl::OnConnect);
-    QSignalSpy states(m_control.get(), &NetworkControl::OnStateChange);
-    qint16 channel = 0;
-    QCOMPARE(m_control->OpenLink(m_table.IPTerminale[0], u"X"_s, channel), qint16(0));
-    auto callingIn = callFrom(u"127.0.0.11"_s, m_control->listeningPort());
-    QVERIFY(callingIn->waitForConnected(5000));
-    QTRY_COMPARE(connects.size(), 1);
-    QTest::qWait(50);
-    QCOMPARE(connects.size(), 1);
-    QCOMPARE(states.size(), 0);
-
-    // Whichever connection won, texts reach the terminal exactly once.
-    QCOMPARE(m_control->SendText(m_table.IPTerminale[0], 1, u"%XI"_s, 3), qint16(0));
-    QVERIFY(terminal.accept());
-    QByteArray received;
-    QTRY_VERIFY((received = callingIn->peek(64) + terminal.link->peek(64)).contains('\n'));
-    QTest::qWait(50);
-    QCOMPARE(callingIn->readAll() + terminal.link->readAll(), QByteArray("%XI\n"));
-}
-
-void TestTcpNetworkControl::unknownPeerIsRefusedOthersUndisturbed()
-{
-    makeControl();
-    QSignalSpy reports(m_control.get(), &NetworkControl::report);
-    QSignalSpy states(m_control.get(), &NetworkControl::OnStateChange);
-    QSignalSpy data(m_control.get(), &NetworkControl::OnDataArrival);
-    auto known = callFrom(u"127.0.0.11"_s, m_control->listeningPort());
-    QTRY_COMPARE(states.size(), 1);
-
-    // Not in the table, in an unused slot, and a caller that never sends.
-    for (const QString& address : {u"127.0.0.99"_s, u"127.0.0.13"_s, u"127.0.0.98"_s}) {
-        auto rogue = callFrom(address, m_control->listeningPort());
-        if (address != u"127.0.0.98"_s)
-            rogue->write(QByteArray(1000, '\x01') + "\x02garbage\n");
-        QTRY_COMPARE(rogue->state(), QAbstractSocket::UnconnectedState);
-        QVERIFY(reports.last()[0].toString().contains(address));
-    }
-    QCOMPARE(states.size(), 1);
-    QCOMPARE(data.size(), 0);
-
-    known->write("still here\n");
-    QTRY_COMPARE(data.size(), 1);
-    QCOMPARE(data[0][1].toString(), u"still here"_s);
-}
-
-void TestTcpNetworkControl::oversizeMessageIsDroppedLinkSurvives()
-{
-    makeControl();
-    QSignalSpy reports(m_control.get(), &NetworkControl::report);
-    QSignalSpy data(m_control.get(), &NetworkControl::OnDataArrival);
-    auto terminal = callFrom(u"127.0.0.11"_s, m_control->listeningPort());
-    QVERIFY(terminal->waitForConnected(5000));
-    terminal->write(QByteArray(1 << 20, '\xfe'));
-    terminal->write("\nok\n");
-    QTRY_COMPARE(data.size(), 1);
-    QCOMPARE(data[0][1].toString(), u"ok"_s);
-    QCOMPARE(reports.size(), 1);
-    QVERIFY(reports[0][0].toString().contains(u"4096"_s));
-}
-
-void TestTcpNetworkControl::refusesWhatTheWireCannotCarry()
-{
-    makeControl();
-    qint16 channel = 0;
-    QCOMPARE(m_control->OpenLink(u"not an address"_s, u"X"_s, channel),
-             qint16(NetworkControl::BadAddress));
-    QCOMPARE(m_control->OpenLink(u"127.0.0.11:99999"_s, u"X"_s, channel),
-             qint16(NetworkControl::BadAddress));
-    QCOMPARE(m_control->SendText(u"127.0.0.11"_s, 1, u"x"_s, 1), qint16(NetworkControl::NoLink));
-
-    auto terminal = callFrom(u"127.0.0.11"_s, m_control->listeningPort());
-    QSignalSpy states(m_control.get(), &NetworkControl::OnStateChange);
-    QTRY_COMPARE(states.size(), 1);
-    QCOMPARE(m_control->SendText(u"127.0.0.11"_s, 1, u"a\nb"_s, 3),
-             qint16(NetworkControl::BadText));
-    QCOMPARE(m_control->SendText(u"127.0.0.11"_s, 1, QString(5000, u'x'), 5000),
-             qint16(NetworkControl::BadText));
-}
-
-void TestTcpNetworkControl::failedLinkDropsQueuedTextsWithLogLine()
-{
-    // A loopback address where nothing listens refuses the connection.
-    CalledTerminal closed;
-    QVERIFY(closed.listen(u"127.0.0.11"_s));
-    const quint16 port = closed.server.serverPort();
-    closed.server.close();
-    m_table.IPTerminale[0] = u"127.0.0.11:%1"_s.arg(port);
-    makeControl();
-    QSignalSpy reports(m_control.get(), &NetworkControl::report);
-    QSignalSpy connects(m_control.get(), &NetworkControl::OnConnect);
-    qint16 channel = 0;
-    QCOMPARE(m_control->OpenLink(m_table.IPTerminale[0], u"X"_s, channel), qint16(0));
-    QCOMPARE(m_control->SendText(m_table.IPTerminale[0], 1, u"%XI"_s, 3), qint16(0));
-    QTRY_COMPARE(reports.size(), 1);
-    QVERIFY(reports[0][0].toString().contains(u"1 messaggi non inviati"_s));
-    QCOMPARE(connects.size(), 0);
-    // The next pass tries again.
-    QCOMPARE(m_control->OpenLink(m_table.IPTerminale[0], u"X"_s, channel), qint16(0));
-    QTRY_COMPARE(reports.size(), 2);
-}
-
-void TestTcpNetworkControl::stopServiceTwiceAndStartAgain()
-{
-    makeControl();
-    auto terminal = callFrom(u"127.0.0.11"_s, m_control->listeningPort());
-    QSignalSpy states(m_control.get(), &NetworkControl::OnStateChange);
-    QTRY_COMPARE(states.size(), 1);
-
-    QCOMPARE(m_control->StopService(), qint16(0));
-    QCOMPARE(m_control->StopService(), qint16(-1));
-    QTRY_COMPARE(terminal->state(), QAbstractSocket::UnconnectedState);
-    qint16 channel = 0;
-    QCOMPARE(m_control->OpenLink(u"127.0.0.11"_s, u"X"_s, channel),
-             qint16(NetworkControl::ServiceStopped));
-    QCOMPARE(states.size(), 1); // a stop raises no link events
-
-    QCOMPARE(m_control->StartService(), qint16(0));
-    auto again = callFrom(u"127.0.0.11"_s, m_control->listeningPort());
-    QTRY_COMPARE(states.size(), 2);
-}
-
-void TestTcpNetworkControl::takenListenPortIsReportedToOperator()
-{
-    makeControl();
-    TcpNetworkControl second(m_table, {m_control->listeningPort(), 8499});
-    QSignalSpy failures(&second, &NetworkControl::failure);
-    QCOMPARE(second.StartService(), qint16(NetworkControl::ListenFailed));
-    QCOMPARE(failures.size(), 1);
-    QVERIFY(failures[0][0].toString().contains(QString::number(m_control->listeningPort())));
-    // Links to terminals still work, so the service counts as running.
-    QCOMPARE(second.StopService(), qint16(0));
-}
 
 QTEST_GUILESS_MAIN(TestTcpNetworkControl)
 #include "tst_tcpnetworkcontrol.moc"
