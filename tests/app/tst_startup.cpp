@@ -167,7 +167,6 @@ private Q_SLOTS:
             outcome +=
                 ok ? u' ' + table.NumTerminale[slot] + u'=' + table.IPTerminale[slot] : QString();
         QCOMPARE(outcome, expected);
-        QVERIFY(!ok || server.settings().CartellaOre == u"."_s);
         const QHash<QString, QByteArray> defaults{
             {u"Set/ParvixIP.set"_s, "3, 0, 0\r\n"},
             {u"Set/ParvixHost.set"_s, "\"1\",\"192.168.1.100\"\r\n"}};

@@ -6,16 +6,14 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FrameSplitter splitter;
-    size_t at = 0;
-    while (at < size) {
-        const size_t piece = 1 + data[at] % 64;
+    for (size_t at = 0, piece = 0; at < size; at += piece) {
+        piece = 1 + data[at] % 64;
         const QByteArray chunk(reinterpret_cast<const char*>(data) + at,
                                static_cast<qsizetype>(std::min(piece, size - at)));
         for (const QByteArray& message : splitter.feed(chunk).messages) {
             if (message.contains('\n') || message.size() > FrameSplitter::MaxMessage)
                 std::abort();
         }
-        at += piece;
     }
     return 0;
 }

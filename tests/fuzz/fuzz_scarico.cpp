@@ -1,9 +1,7 @@
 #include "spool/legacypass.h"
 #include "spool/passfiles.h"
 #include "spool/spool.h"
-
-#include <QFile>
-#include <QTemporaryDir>
+#include "support/tempworkspace.h"
 
 using namespace Qt::StringLiterals;
 
@@ -12,17 +10,13 @@ using namespace Qt::StringLiterals;
 // into a spool and ordered into ScaricoOK.txt, never a crash.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static QTemporaryDir folder;
+    static TempWorkspace folder;
     static const QStringList names{u"Scarico.txt"_s, u"ScaricoOK.txt"_s, u"ScaricoOK.pos"_s,
                                    u"ScaricoInCancellazione.txt"_s};
     const QList<QByteArray> parts =
         QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size)).split('\0');
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        QFile file(folder.filePath(names[i]));
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 0;
-        file.write(parts.value(i));
-    }
+    for (qsizetype i = 0; i < names.size(); ++i)
+        folder.write(names[i], parts.value(i));
     Spool spool(u":memory:"_s);
     bool created = false;
     Error error;

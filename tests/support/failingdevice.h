@@ -7,15 +7,21 @@
 class FailingDevice : public QIODevice
 {
 public:
-    explicit FailingDevice(qint64 acceptedBytes);
-
-    QByteArray written() const { return m_written; }
+    explicit FailingDevice(qint64 acceptedBytes)
+        : m_room(acceptedBytes)
+    {
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
 
 protected:
-    qint64 readData(char* data, qint64 maxSize) override;
-    qint64 writeData(const char* data, qint64 size) override;
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char*, qint64 size) override
+    {
+        const qint64 taken = qMin(m_room, size);
+        m_room -= taken;
+        return taken > 0 ? taken : -1;
+    }
 
 private:
-    qint64 m_accepted;
-    QByteArray m_written;
+    qint64 m_room;
 };

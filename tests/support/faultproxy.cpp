@@ -1,12 +1,13 @@
 #include "support/faultproxy.h"
 
-#include <QHostAddress>
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 
 #include <sys/socket.h>
+
+using Fault = FaultProxy::Fault;
 
 // One side's bytes to the other, as the fault says.
 class FaultRelay : public QObject
@@ -19,25 +20,20 @@ public:
         connect(m_listener, &QTcpServer::newConnection, this, &FaultRelay::accept);
     }
 
-    quint16 listen()
-    {
-        m_listener->listen(QHostAddress::LocalHost, m_port);
-        m_port = m_listener->serverPort();
-        return m_port;
-    }
-
-    void set(FaultProxy::Fault fault, int delayMs)
+    // The port it listens on: the same one when it listens again.
+    quint16 set(Fault fault, int delayMs)
     {
         m_fault = fault;
         m_delayMs = delayMs;
-        if (fault == FaultProxy::Fault::Reset || fault == FaultProxy::Fault::Refuse) {
+        if (fault == Fault::Reset || fault == Fault::Refuse) {
             for (const QPointer<QTcpSocket>& socket : std::exchange(m_sockets, {}))
                 reset(socket);
         }
-        if (fault == FaultProxy::Fault::Refuse)
+        if (fault == Fault::Refuse)
             m_listener->close();
-        else if (!m_listener->isListening())
-            listen();
+        else if (!m_listener->isListening() && m_listener->listen(QHostAddress::LocalHost, m_port))
+            m_port = m_listener->serverPort();
+        return m_port;
     }
 
 private:
@@ -56,7 +52,7 @@ private:
     void accept()
     {
         while (QTcpSocket* client = m_listener->nextPendingConnection()) {
-            if (m_fault == FaultProxy::Fault::Reset) {
+            if (m_fault == Fault::Reset) {
                 reset(client);
                 continue;
             }
@@ -74,9 +70,9 @@ private:
         const QPointer<QTcpSocket> target(to);
         connect(from, &QTcpSocket::readyRead, this, [this, from, target] {
             const QByteArray bytes = from->readAll();
-            if (m_fault == FaultProxy::Fault::Stall || !target)
+            if (m_fault == Fault::Stall || !target)
                 return;
-            if (m_fault == FaultProxy::Fault::Delay)
+            if (m_fault == Fault::Delay)
                 QTimer::singleShot(m_delayMs, this, [target, bytes] {
                     if (target)
                         target->write(bytes);
@@ -94,7 +90,7 @@ private:
     QTcpServer* m_listener;
     quint16 m_upstreamPort;
     quint16 m_port = 0;
-    FaultProxy::Fault m_fault = FaultProxy::Fault::None;
+    Fault m_fault = Fault::None;
     int m_delayMs = 0;
     QList<QPointer<QTcpSocket>> m_sockets;
 };
@@ -106,13 +102,7 @@ FaultProxy::FaultProxy(quint16 upstreamPort)
     QObject::connect(&m_thread, &QThread::finished, m_relay, &QObject::deleteLater);
     m_thread.start();
     QMetaObject::invokeMethod(
-        m_relay, [this] { m_port = m_relay->listen(); }, Qt::BlockingQueuedConnection);
-}
-
-FaultProxy::~FaultProxy()
-{
-    m_thread.quit();
-    m_thread.wait();
+        m_relay, [this] { m_port = m_relay->set(Fault::None, 0); }, Qt::BlockingQueuedConnection);
 }
 
 void FaultProxy::set(Fault fault, int delayMs)

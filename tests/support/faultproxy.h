@@ -20,7 +20,11 @@ public:
     };
 
     explicit FaultProxy(quint16 upstreamPort);
-    ~FaultProxy();
+    ~FaultProxy()
+    {
+        m_thread.quit();
+        m_thread.wait();
+    }
 
     quint16 port() const { return m_port; }
     // In effect when it returns.

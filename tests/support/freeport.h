@@ -1,6 +1,11 @@
 #pragma once
 
-#include <QtGlobal>
+#include <QTcpServer>
 
 // A TCP port that nothing listens on right now, for a process under test.
-quint16 freeLoopbackPort();
+inline quint16 freeLoopbackPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}

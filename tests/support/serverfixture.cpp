@@ -7,11 +7,6 @@
 
 using namespace Qt::StringLiterals;
 
-ServerFixture::ServerFixture(const QList<QStringList>& terminals)
-{
-    workspace.writeCompleteSettings(terminals);
-}
-
 bool ServerFixture::useDatabase()
 {
     database = std::make_unique<TestDatabase>(workspace.path());
@@ -22,9 +17,7 @@ bool ServerFixture::useDatabase()
 
 void ServerFixture::setModoTarga(const QString& modoTarga)
 {
-    QStringList ore(19, QString());
-    ore[18] = modoTarga;
-    workspace.write(u"Ore.dat"_s, RecordWriter::quotedRecord(ore));
+    workspace.write(u"Ore.dat"_s, RecordWriter::quotedRecord(QStringList(18) << modoTarga));
 }
 
 bool ServerFixture::start()
@@ -35,27 +28,12 @@ bool ServerFixture::start()
     return server->start() && started.wait(5000);
 }
 
-void ServerFixture::say(int terminal, const QString& text)
-{
-    control.raiseData(u"127.0.0.%1"_s.arg(10 + terminal), text, static_cast<qint16>(terminal));
-}
-
 QStringList ServerFixture::sent() const
 {
     QStringList texts;
     for (const auto& send : control.sends())
         texts.append(send.text);
     return texts;
-}
-
-QStringList ServerFixture::logLines() const
-{
-    return workspace.lines(u"Log/RegistroQZ.txt"_s);
-}
-
-QStringList ServerFixture::errorLines() const
-{
-    return logLines().filter(u"Errore #"_s);
 }
 
 QStringList ServerFixture::texts(const QString& file) const
@@ -76,4 +54,27 @@ QStringList ServerFixture::calls() const
                                             call.IPTer, call.text, QString::number(call.length));
     }
     return made;
+}
+
+QStringList FakeNetworkControl::operations() const
+{
+    QStringList names;
+    for (const Call& call : m_calls)
+        names.append(call.operation);
+    return names;
+}
+
+QList<FakeNetworkControl::Call> FakeNetworkControl::sends() const
+{
+    QList<Call> result;
+    std::copy_if(m_calls.cbegin(), m_calls.cend(), std::back_inserter(result),
+                 [](const Call& call) { return call.operation == u"SendText"_s; });
+    return result;
+}
+
+qint16 FakeNetworkControl::record(const QString& operation, const QString& IPTer, qint16 NumTer,
+                                  const QString& text, qint16 length)
+{
+    m_calls.append({operation, IPTer, NumTer, text, length});
+    return m_results.value(operation, Ok);
 }

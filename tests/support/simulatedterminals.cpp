@@ -1,10 +1,26 @@
 #include "support/simulatedterminals.h"
 
-#include "support/tempworkspace.h"
-
 #include <QRegularExpression>
+#include <QTest>
 
 using namespace Qt::StringLiterals;
+
+ProcessLines::ProcessLines(QProcess& process)
+    : m_process(process)
+{
+    connect(&process, &QProcess::readyReadStandardOutput, this, &ProcessLines::collect);
+}
+
+bool ProcessLines::waitFor(const QString& text, qsizetype times, int timeoutMs)
+{
+    return QTest::qWaitFor([&] { return count(text) >= times; }, timeoutMs);
+}
+
+void ProcessLines::collect()
+{
+    while (m_process.canReadLine())
+        m_lines.append(QString::fromLatin1(m_process.readLine()).chopped(1));
+}
 
 SimulatedTerminals::~SimulatedTerminals()
 {
@@ -24,10 +40,9 @@ bool SimulatedTerminals::start(const TempWorkspace& workspace, const QStringList
         return false;
     static const QRegularExpression listening(
         u"^(\\S+) terminal (\\d+) listening on port (\\d+)$"_s);
-    for (const QString& line : m_lines.lines()) {
+    for (const QString& line : m_lines.lines().filter(listening)) {
         const QRegularExpressionMatch match = listening.match(line);
-        if (match.hasMatch())
-            m_table.append({match.captured(2), match.captured(1) + u':' + match.captured(3)});
+        m_table.append({match.captured(2), match.captured(1) + u':' + match.captured(3)});
     }
     return true;
 }
@@ -36,10 +51,7 @@ QStringList SimulatedTerminals::stored() const
 {
     static const QRegularExpression stored(u" stored <2>(.{32})<3>$"_s);
     QStringList records;
-    for (const QString& line : m_lines.lines()) {
-        const QRegularExpressionMatch match = stored.match(line);
-        if (match.hasMatch())
-            records.append(match.captured(1));
-    }
+    for (const QString& line : m_lines.lines().filter(stored))
+        records.append(stored.match(line).captured(1));
     return records;
 }

@@ -1,10 +1,27 @@
 #pragma once
 
-#include "support/processlines.h"
-
 #include <QProcess>
 
-class TempWorkspace;
+#include "support/tempworkspace.h"
+
+// Collects what a process prints on standard output, line by line, so a test
+// can wait for the line it expects.
+class ProcessLines : public QObject
+{
+public:
+    explicit ProcessLines(QProcess& process);
+
+    QStringList lines() const { return m_lines; }
+    qsizetype count(const QString& text) const { return m_lines.filter(text).size(); }
+    // Waits until `text` has been printed in `times` lines.
+    bool waitFor(const QString& text, qsizetype times = 1, int timeoutMs = 10000);
+
+private:
+    void collect();
+
+    QProcess& m_process;
+    QStringList m_lines;
+};
 
 // parvix-termsim run by a test: every terminal listens on a free port of its
 // own address, and the terminal table names it as "address:port", so tests

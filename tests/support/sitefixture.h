@@ -1,11 +1,8 @@
 #pragma once
 
-#include "support/processlines.h"
 #include "support/simulatedterminals.h"
 #include "support/tempworkspace.h"
 #include "support/testdatabase.h"
-
-#include <QProcess>
 
 #include <memory>
 
@@ -15,7 +12,7 @@
 class SiteFixture
 {
 public:
-    SiteFixture();
+    SiteFixture() { workspace.writeCompleteSettings(); }
     ~SiteFixture();
 
     // Terminals ("address=number") and any `extraTable` entries in the
@@ -32,7 +29,7 @@ public:
     bool greeted(qsizetype times = 1);
     // Until `line` is printed once more, by a terminal or by the server.
     bool sendAndWait(const QByteArray& commands, const QString& line, int timeoutMs = 10000);
-    QStringList logLines() const;
+    QStringList logLines() const { return workspace.lines(QStringLiteral("Log/RegistroQZ.txt")); }
     // The terminals' files emptied, every spool line posted or rejected.
     bool drained() const;
     // The database and the journal as posting `records` once each in time

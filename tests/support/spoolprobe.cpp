@@ -12,10 +12,9 @@ qint64 spoolLines(const QString& workingDirectory, const QString& condition)
     const QString path = QDir(workingDirectory).filePath(u"Scarico.db"_s);
     if (!QFileInfo::exists(path))
         return -1;
-    const QString name = u"spool-probe"_s;
     qint64 count = -1;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"spool-probe"_s);
         db.setDatabaseName(path);
         db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=5000"_s);
         QSqlQuery query(db);
@@ -23,6 +22,6 @@ qint64 spoolLines(const QString& workingDirectory, const QString& condition)
             query.next())
             count = query.value(0).toLongLong();
     }
-    QSqlDatabase::removeDatabase(name);
+    QSqlDatabase::removeDatabase(u"spool-probe"_s);
     return count;
 }

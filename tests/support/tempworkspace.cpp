@@ -4,19 +4,8 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 using namespace Qt::StringLiterals;
-
-TempWorkspace::TempWorkspace()
-{
-    QDir(m_dir.path()).mkpath(u"Set"_s);
-}
-
-QString TempWorkspace::filePath(const QString& relative) const
-{
-    return QDir(m_dir.path()).filePath(relative);
-}
 
 void TempWorkspace::write(const QString& relative, const QByteArray& content) const
 {
@@ -36,23 +25,15 @@ QByteArray TempWorkspace::read(const QString& relative) const
 QStringList TempWorkspace::lines(const QString& relative) const
 {
     QStringList result = QString::fromLatin1(read(relative)).split(u"\r\n"_s);
-    if (!result.isEmpty() && result.last().isEmpty())
+    if (result.last().isEmpty())
         result.removeLast();
     return result;
 }
 
-bool TempWorkspace::exists(const QString& relative) const
-{
-    return QFileInfo::exists(filePath(relative));
-}
-
 void TempWorkspace::remove(const QString& relative) const
 {
-    const QFileInfo info(filePath(relative));
-    if (info.isDir())
-        QDir(info.filePath()).removeRecursively();
-    else
-        QFile::remove(info.filePath());
+    QDir(filePath(relative)).removeRecursively(); // nothing to do for a file
+    QFile::remove(filePath(relative));
 }
 
 void TempWorkspace::writeCompleteSettings(const QList<QStringList>& terminals)
@@ -68,9 +49,7 @@ void TempWorkspace::writeCompleteSettings(const QList<QStringList>& terminals)
           RecordWriter::quotedRecord({u"Provider=SQLite;Data Source=parvix.db"_s}));
     write(u"Set/Filiale.set"_s, RecordWriter::plainLine(u"1"_s));
     write(u"Set/ParvixSrv.set"_s, RecordWriter::quotedRecord({u"127.0.0.1"_s}));
-    QStringList ore(19, u""_s);
-    ore[18] = u"TARGA"_s;
-    write(u"Ore.dat"_s, RecordWriter::quotedRecord(ore));
+    write(u"Ore.dat"_s, RecordWriter::quotedRecord(QStringList(18) << u"TARGA"_s)); // ModoTarga
     QByteArray table;
     for (const QStringList& terminal : terminals)
         table += RecordWriter::quotedRecord(terminal);

@@ -1,25 +1,21 @@
 #pragma once
 
-#include <QByteArray>
-#include <QList>
+#include <QFileInfo>
 #include <QStringList>
 #include <QTemporaryDir>
 
-// A throwaway working directory with a Set folder, and helpers to write the
-// settings files as an installation holds them.
+// A throwaway working directory, and helpers to write the settings files as
+// an installation holds them.
 class TempWorkspace
 {
 public:
-    TempWorkspace();
-
-    bool isValid() const { return m_dir.isValid(); }
     QString path() const { return m_dir.path(); }
-    QString filePath(const QString& relative) const;
+    QString filePath(const QString& relative) const { return m_dir.filePath(relative); }
 
     void write(const QString& relative, const QByteArray& content) const;
     QByteArray read(const QString& relative) const;
     QStringList lines(const QString& relative) const;
-    bool exists(const QString& relative) const;
+    bool exists(const QString& relative) const { return QFileInfo::exists(filePath(relative)); }
     void remove(const QString& relative) const;
 
     // Every settings file a start-up reads: log in "Log", Ore.dat in the

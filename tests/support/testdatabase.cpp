@@ -53,15 +53,12 @@ TestDatabase::TestDatabase(const QString& workingDirectory)
         m_file = QDir(workingDirectory).filePath(u"parvix.db"_s);
         QSqlDatabase::addDatabase(u"QSQLITE"_s, m_connection).setDatabaseName(m_file);
     }
-    if (!m_error.isEmpty())
-        return;
-    if (!QSqlDatabase::database(m_connection).isOpen()) {
-        m_error = QSqlDatabase::database(m_connection, false).lastError().text();
-        return;
-    }
+    const QSqlDatabase db = QSqlDatabase::database(m_connection, isValid());
+    if (isValid() && !db.isOpen())
+        m_error = db.lastError().text();
     const QString folder = QString::fromLatin1(PARVIX_DB_DIR);
     const QString schema = isPostgreSQL() ? u"/postgresql/schema.sql"_s : u"/sqlite/schema.sql"_s;
-    if (load(folder + schema))
+    if (isValid() && load(folder + schema))
         load(folder + u"/demo.sql"_s);
 }
 
@@ -101,64 +98,47 @@ QString TestDatabase::connectionString(quint16 viaPort) const
     return u"Provider=SQLite;Data Source=parvix.db"_s;
 }
 
-bool TestDatabase::reconnect()
+bool TestDatabase::setReachable(bool reachable)
 {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     db.close();
-    return db.open();
-}
-
-bool TestDatabase::setReachable(bool reachable)
-{
-    QSqlDatabase::database(m_connection, false).close();
     if (!isPostgreSQL()) {
         const QString away = m_file + u".away"_s;
-        return reachable ? QFile::rename(away, m_file) && reconnect() : QFile::rename(m_file, away);
+        return reachable ? QFile::rename(away, m_file) && db.open() : QFile::rename(m_file, away);
     }
     return administer({u"ALTER DATABASE %1 ALLOW_CONNECTIONS %2"_s.arg(
                            m_database, reachable ? u"true"_s : u"false"_s),
                        u"SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
                        "datname = '%1'"_s.arg(m_database)}) &&
-           (!reachable || reconnect());
+           (!reachable || db.open());
 }
 
 bool TestDatabase::exec(const QString& statement, const QVariantList& values)
 {
     QSqlQuery query(QSqlDatabase::database(m_connection));
-    if (!run(query, statement, values)) {
-        m_error = statement + u": "_s + query.lastError().text();
-        return false;
-    }
-    return true;
-}
-
-QVariant TestDatabase::scalar(const QString& statement, const QVariantList& values)
-{
-    QSqlQuery query(QSqlDatabase::database(m_connection));
-    if (!run(query, statement, values) || !query.next())
-        return QVariant();
-    return query.value(0);
+    return run(query, statement, values);
 }
 
 // PostgreSQL cannot prepare DDL, so statements without values run directly.
 bool TestDatabase::run(QSqlQuery& query, const QString& statement, const QVariantList& values)
 {
-    if (values.isEmpty())
-        return query.exec(statement);
-    query.prepare(statement);
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    return query.exec();
+    if (!values.isEmpty()) {
+        query.prepare(statement);
+        for (const QVariant& value : values)
+            query.addBindValue(value);
+    }
+    if (values.isEmpty() ? query.exec(statement) : query.exec())
+        return true;
+    m_error = statement + u": "_s + query.lastError().text();
+    return false;
 }
 
 QStringList TestDatabase::rows(const QString& statement)
 {
     QSqlQuery query(QSqlDatabase::database(m_connection));
     QStringList result;
-    if (!query.exec(statement)) {
-        m_error = statement + u": "_s + query.lastError().text();
+    if (!run(query, statement))
         return result;
-    }
     while (query.next()) {
         QStringList values;
         for (int i = 0; i < query.record().count(); ++i) {
@@ -184,12 +164,9 @@ bool TestDatabase::load(const QString& file)
         m_error = file + u": "_s + script.errorString();
         return false;
     }
-    QString text;
-    for (const QString& line : QString::fromUtf8(script.readAll()).split(u'\n')) {
-        if (!line.trimmed().startsWith(u"--"_s))
-            text += line + u'\n';
-    }
-    for (const QString& statement : text.split(u';')) {
+    QStringList lines = QString::fromUtf8(script.readAll()).split(u'\n');
+    lines.removeIf([](const QString& line) { return line.trimmed().startsWith(u"--"_s); });
+    for (const QString& statement : lines.join(u'\n').split(u';')) {
         if (!statement.trimmed().isEmpty() && !exec(statement))
             return false;
     }

@@ -25,22 +25,21 @@ public:
     // (PostgreSQL: through another port of 127.0.0.1 when one is given).
     QString connectionString(quint16 viaPort = 0) const;
 
-    // After the server was stopped under it.
-    bool reconnect();
     // An outage of this database alone: the SQLite file moved away, or
     // PostgreSQL refusing connections to it and dropping those it has.
     bool setReachable(bool reachable);
     bool exec(const QString& statement, const QVariantList& values = {});
-    QVariant scalar(const QString& statement, const QVariantList& values = {});
     // The rows of a query, each as its values joined by "|": dates as
     // YYYY-MM-DD, date-times as YYYY-MM-DD HH:MM:SS, Null as "-".
     QStringList rows(const QString& statement);
+    QVariant scalar(const QString& statement) { return rows(statement).value(0); }
 
 private:
     bool load(const QString& file);
     // Statements on the PostgreSQL cluster's maintenance database.
     bool administer(const QStringList& statements) const;
-    static bool run(QSqlQuery& query, const QString& statement, const QVariantList& values);
+    // A statement on this database; its error is kept when it fails.
+    bool run(QSqlQuery& query, const QString& statement, const QVariantList& values = {});
 
     QString m_backend;
     QString m_connection;

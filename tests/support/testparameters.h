@@ -1,7 +1,12 @@
 #pragma once
 
-#include <QtGlobal>
+#include <QByteArray>
 
 // A count a long run can raise from the environment (scripts/soak.sh);
 // unset or unreadable, the CI default stands.
-quint32 testParameter(const char* name, quint32 ciDefault);
+inline quint32 testParameter(const char* name, quint32 ciDefault)
+{
+    bool ok = false;
+    const quint32 value = qgetenv(name).toUInt(&ok);
+    return ok ? value : ciDefault;
+}

