@@ -7,20 +7,11 @@
 class FailingDevice : public QIODevice
 {
 public:
-    explicit FailingDevice(qint64 acceptedBytes)
-        : m_room(acceptedBytes)
-    {
-        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-    }
+    explicit FailingDevice(qint64 acceptedBytes);
 
 protected:
     qint64 readData(char*, qint64) override { return -1; }
-    qint64 writeData(const char*, qint64 size) override
-    {
-        const qint64 taken = qMin(m_room, size);
-        m_room -= taken;
-        return taken > 0 ? taken : -1;
-    }
+    qint64 writeData(const char*, qint64 size) override;
 
 private:
     qint64 m_room;

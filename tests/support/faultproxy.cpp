@@ -105,6 +105,12 @@ FaultProxy::FaultProxy(quint16 upstreamPort)
         m_relay, [this] { m_port = m_relay->set(Fault::None, 0); }, Qt::BlockingQueuedConnection);
 }
 
+FaultProxy::~FaultProxy()
+{
+    m_thread.quit();
+    m_thread.wait();
+}
+
 void FaultProxy::set(Fault fault, int delayMs)
 {
     QMetaObject::invokeMethod(

@@ -20,11 +20,7 @@ public:
     };
 
     explicit FaultProxy(quint16 upstreamPort);
-    ~FaultProxy()
-    {
-        m_thread.quit();
-        m_thread.wait();
-    }
+    ~FaultProxy();
 
     quint16 port() const { return m_port; }
     // In effect when it returns.

@@ -7,6 +7,11 @@
 
 using namespace Qt::StringLiterals;
 
+ServerFixture::ServerFixture(const QList<QStringList>& terminals)
+{
+    workspace.writeCompleteSettings(terminals);
+}
+
 bool ServerFixture::useDatabase()
 {
     database = std::make_unique<TestDatabase>(workspace.path());
@@ -26,6 +31,11 @@ bool ServerFixture::start()
         ParvixServer::Environment{clock, control, registry, switches, wait, workspace.path()});
     QSignalSpy started(server.get(), &ParvixServer::started);
     return server->start() && started.wait(5000);
+}
+
+void ServerFixture::say(int terminal, const QString& text)
+{
+    control.raiseData(u"127.0.0.%1"_s.arg(10 + terminal), text, qint16(terminal));
 }
 
 QStringList ServerFixture::sent() const
@@ -77,4 +87,40 @@ qint16 FakeNetworkControl::record(const QString& operation, const QString& IPTer
 {
     m_calls.append({operation, IPTer, NumTer, text, length});
     return m_results.value(operation, Ok);
+}
+
+qint16 FakeNetworkControl::StartService()
+{
+    m_running = true;
+    return record(u"StartService"_s);
+}
+
+qint16 FakeNetworkControl::StopService()
+{
+    record(u"StopService"_s);
+    return std::exchange(m_running, false) ? Ok : AlreadyStopped;
+}
+
+void FakeNetworkControl::LocalAddress(QString& Address)
+{
+    record(u"LocalAddress"_s);
+    Address = m_localAddress;
+}
+
+qint16 FakeNetworkControl::OpenLink(const QString& IPTer, const QString& Mode, qint16& Channel)
+{
+    Channel = 0;
+    return record(u"OpenLink"_s, IPTer, 0, Mode);
+}
+
+qint16 FakeNetworkControl::SendText(const QString& IPTer, qint16 NumTer, const QString& Text,
+                                    qint16 Length)
+{
+    return record(u"SendText"_s, IPTer, NumTer, Text, Length);
+}
+
+qint16 FakeNetworkControl::LinkType(const QString& IPTer)
+{
+    record(u"LinkType"_s, IPTer);
+    return m_linkType;
 }

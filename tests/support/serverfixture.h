@@ -40,36 +40,13 @@ public:
 
     using NetworkControl::NetworkControl;
 
-    qint16 StartService() override
-    {
-        m_running = true;
-        return record(QStringLiteral("StartService"));
-    }
-    qint16 StopService() override
-    {
-        record(QStringLiteral("StopService"));
-        return std::exchange(m_running, false) ? Ok : AlreadyStopped;
-    }
-    void LocalAddress(QString& Address) override
-    {
-        record(QStringLiteral("LocalAddress"));
-        Address = m_localAddress;
-    }
-    qint16 OpenLink(const QString& IPTer, const QString& Mode, qint16& Channel) override
-    {
-        Channel = 0;
-        return record(QStringLiteral("OpenLink"), IPTer, 0, Mode);
-    }
+    qint16 StartService() override;
+    qint16 StopService() override;
+    void LocalAddress(QString& Address) override;
+    qint16 OpenLink(const QString& IPTer, const QString& Mode, qint16& Channel) override;
     qint16 SendText(const QString& IPTer, qint16 NumTer, const QString& Text,
-                    qint16 Length) override
-    {
-        return record(QStringLiteral("SendText"), IPTer, NumTer, Text, Length);
-    }
-    qint16 LinkType(const QString& IPTer) override
-    {
-        record(QStringLiteral("LinkType"), IPTer);
-        return m_linkType;
-    }
+                    qint16 Length) override;
+    qint16 LinkType(const QString& IPTer) override;
 
     // The result that the next calls of an operation give ("OpenLink", "SendText", ...).
     void setResult(const QString& operation, qint16 result) { m_results[operation] = result; }
@@ -109,10 +86,7 @@ class ServerFixture
 {
 public:
     // Terminals as (number, address); NumTerminali is their count.
-    explicit ServerFixture(const QList<QStringList>& terminals = {})
-    {
-        workspace.writeCompleteSettings(terminals);
-    }
+    explicit ServerFixture(const QList<QStringList>& terminals = {});
 
     // The site database is a fresh one of PARVIX_TEST_BACKEND, named in
     // Connection.set; false (with its error) if it cannot be made.
@@ -123,10 +97,7 @@ public:
     bool start();
 
     // A message from terminal `terminal` at 127.0.0.(10 + terminal).
-    void say(int terminal, const QString& text)
-    {
-        control.raiseData(QStringLiteral("127.0.0.%1").arg(10 + terminal), text, qint16(terminal));
-    }
+    void say(int terminal, const QString& text);
     // The texts sent to terminals, in order.
     QStringList sent() const;
     // The log lines written so far; those with an error number.

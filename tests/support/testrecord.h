@@ -15,9 +15,5 @@ struct TestRecord
     QString order = QStringLiteral("000000000"); // year 2, branch 1, number 5, progressive 1
 
     // The message: the 32 characters a terminal stores, between STX and ETX.
-    QString text() const
-    {
-        return QChar(2) + hhmm + QStringLiteral("00") + ddmmyy + badge + function +
-               position.rightJustified(5, u'0') + order + QChar(3);
-    }
+    QString text() const;
 };

@@ -1,0 +1,10 @@
+#include "support/freeport.h"
+
+#include <QTcpServer>
+
+quint16 freeLoopbackPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
