@@ -1,6 +1,7 @@
 #include "app/activitylog.h"
 #include "app/commandline.h"
 #include "app/datedline.h"
+#include "app/portstatusfile.h"
 #include "app/recordwriter.h"
 #include "app/settingsreader.h"
 #include "support/failingdevice.h"
@@ -74,6 +75,8 @@ private Q_SLOTS:
         QTest::newRow("empty fields") << "a,,c,"_ba << 2 << u"a|/c| #62"_s;
         QTest::newRow("numbers") << "3.6,2.5,,-32768,\" 32767\""_ba << 0
                                  << u"4/2/0/-32768/32767 #62"_s;
+        QTest::newRow("empty file") << ""_ba << 0 << u" #62"_s;
+        QTest::newRow("only line ends") << "\r\n\r\n"_ba << 0 << u" #62"_s;
     }
 
     void readsStatementsUntilTheFileRunsOut()
@@ -130,6 +133,8 @@ private Q_SLOTS:
         row("five-label address", u"Set/ParvixSrv.set"_s, "1.2.3.4.5"_ba,
             u"Errore #ParvixSrv.set  340 verificato: Elemento della matrice di controlli "
             u"inesistente"_s);
+        row("three-label address", u"Set/ParvixSrv.set"_s, "10.1.2"_ba,
+            u"1 porta 10.1.2 1=127.0.0.11 = ="_s);
         row("short terminal count", u"Set/ParvixIP.set"_s, "3, 0\r\n"_ba,
             u"Errore #ParvixIP.set  62 verificato: Input oltre la fine del file"_s);
         row("terminal count not a number", u"Set/ParvixIP.set"_s, "tre,0,0"_ba,
@@ -188,6 +193,7 @@ private Q_SLOTS:
         QTest::newRow("presence any case") << u"abcdtRaX"_s << false;
         QTest::newRow("TRAX elsewhere") << u"00001TRAX"_s << true;
         QTest::newRow("no-file reply") << u"DIR PASSAGGI ?*"_s << false;
+        QTest::newRow("no-file reply lower case") << u"dir passaggi ?*"_s << true;
         QTest::newRow("reply with a file") << u"DIR PASSAGGI ?* "_s << true;
     }
 
@@ -240,8 +246,12 @@ private Q_SLOTS:
         f.clock.advance(1);
         QVERIFY(x.startsWith(date.toLatin1() + ' ') && x.endsWith(" x\r\n") && f.line(u"x"_s) != x);
 
-        f.log.setLocation(f.folder.path(), u"Later"_s); // lost while missing, then tried again
+        // Lost while missing, the port status too, then tried again.
+        f.log.setLocation(f.folder.path(), u"Later"_s);
         f.log.LogFile(u"lost"_s);
+        PortStatusFile status(f.clock);
+        status.setLocation(f.folder.path(), u"Later"_s);
+        status.StatoPorte(u"lost"_s, 0);
         QVERIFY(!f.folder.exists(u"Later"_s) && QDir(f.folder.path()).mkpath(u"Later"_s));
         f.log.LogFile(u"kept"_s);
         QCOMPARE(f.folder.read(u"Later/RegistroQZ.txt"_s), f.line(u"kept"_s));
@@ -258,6 +268,10 @@ private Q_SLOTS:
         wait.Pausa(1.0, this, [&] { order.append(u"a"_s); });
         wait.Pausa(1.0, this, [&] { order.append(u"b"_s); });
         wait.Pausa(0.5, this, [&] { order.append(u"c"_s); });
+        {
+            const QObject gone; // a rest goes with its context
+            wait.Pausa(0.5, &gone, [&] { order.append(u"gone"_s); });
+        }
         for (double tempo : {0.0, -1.0, 0.00004})
             wait.Pausa(tempo, this, [&] { order.append(u"at once"_s); });
         QCOMPARE(order, QStringList(3, u"at once"_s));

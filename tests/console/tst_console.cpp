@@ -64,7 +64,8 @@ QStringList TestConsole::shown() const
         texts.append(field->text());
     for (const QLabel* label : m_window->findChildren<QLabel*>(u"lblLocalIP"_s))
         texts.append(label->text());
-    for (const QListWidget* list : m_window->findChildren<QListWidget*>()) {
+    for (const QString& name : {u"Lst_Port"_s, u"Lst_Msg"_s, u"Lst_Err"_s}) {
+        const auto* list = m_window->findChild<QListWidget*>(name);
         texts.append(QString::number(list->currentRow()));
         for (int row = 0; row < list->count(); ++row)
             texts.append(list->item(row)->text());
@@ -102,6 +103,9 @@ void TestConsole::consoleShowsAndDrivesTheCore()
                                    u"[Num: 2 - IP: 127.0.0.12] Connesso"_s,
                                    u"[Num: 5 - IP: 127.0.0.15] Connesso"_s, u"1"_s,
                                    u"[127.0.0.10] Term: 0"_s, u"hello"_s, u"0"_s, u"shown"_s}));
+    click(u"TraceON"_s);
+    click(u"SalvaT"_s);
+    QVERIFY(m_fixture->switches.TraceON && m_fixture->switches.SalvaT);
 
     m_fixture->control.clearCalls();
     // Clear Msg, Clear Err, Listen Off twice (the second is refused), Listen On,

@@ -127,8 +127,15 @@ void TestBadgeCheck::outcomes()
     QTRY_COMPARE(m_fixture->sent(),
                  display.isEmpty() ? QStringList() : QStringList{BadgeCheck::displayText(display)});
     QTRY_COMPARE(traces(), QStringList{u"SpY:401"_s} + traced + QStringList{u"SpY:501"_s} + logged);
-    // The connection waits for the next transit.
-    QVERIFY(m_fixture->server->session().isOpen());
+    // The connection waits for the next transit, which takes it as it is; the
+    // embedded database keeps a write-ahead log.
+    DatabaseSession& session = m_fixture->server->session();
+    const quint64 serial = session.connectionSerial();
+    QVERIFY(session.isOpen());
+    check(record);
+    QCOMPARE(session.connectionSerial(), serial);
+    if (m_fixture->database->backend() == u"sqlite"_s)
+        QVERIFY(m_fixture->workspace.exists(u"parvix.db-wal"_s));
 }
 
 // The verdict is at once; the display text one (scaled) second later, on
@@ -164,6 +171,9 @@ void TestBadgeCheck::failuresLogTheirLines_data()
     // A key wider than the terminal's 16 bits, or Null, is never narrowed.
     QTest::newRow("employee key above 16 bits")
         << key.arg(40000).split(u'|') << record(u"0050"_s, u"#C"_s)
+        << QStringList{overflow, overflow} << true;
+    QTest::newRow("employee key below 16 bits")
+        << key.arg(-40000).split(u'|') << record(u"0050"_s, u"#C"_s)
         << QStringList{overflow, overflow} << true;
     QTest::newRow("employee key Null")
         << key.arg(u"NULL"_s).split(u'|') << record(u"0050"_s, u"#C"_s)

@@ -32,11 +32,19 @@ void TestConnectionString::translatesSiteForms_data()
         << u"2 2 QODBC|Driver={ODBC Driver 18};Server=srv\\SQLEXPRESS,1433;Trusted_Connection=yes;"
            "Encrypt=yes;TrustServerCertificate=yes;||-1|||SQL_ATTR_LOGIN_TIMEOUT=3600;"
            "SQL_ATTR_CONNECTION_TIMEOUT=3600|3600 30|"_s;
+    QTest::newRow("SQLNCLI") << u"Provider=SQLNCLI11;Data Source=s;Integrated Security=SSPI"_s
+                             << u"2 2 QODBC|Driver={FreeTDS};Server=s;Trusted_Connection=yes;"
+                                "TDS_Version=7.4;||-1|||SQL_ATTR_LOGIN_TIMEOUT=5;"
+                                "SQL_ATTR_CONNECTION_TIMEOUT=5|5 30|"_s;
     QTest::newRow("ODBC as it stands, the time-out keys taken out, nonsense ones ignored")
         << u"Driver={PostgreSQL Unicode};Server=127.0.0.1;Command Timeout=soon;Database=x;"
            "Connect Timeout=0"_s
         << u"2 1 QODBC|Driver={PostgreSQL Unicode};Server=127.0.0.1;Database=x||-1|||"
            "SQL_ATTR_LOGIN_TIMEOUT=5;SQL_ATTR_CONNECTION_TIMEOUT=5|5 30|"_s;
+    QTest::newRow("DSN without a driver")
+        << u"DSN=Presenze;UID=a"_s
+        << u"2 2 QODBC|DSN=Presenze;UID=a||-1|||SQL_ATTR_LOGIN_TIMEOUT=5;"
+           "SQL_ATTR_CONNECTION_TIMEOUT=5|5 30|"_s;
     QTest::newRow("PostgreSQL keeps its parts")
         << u"Provider=PostgreSQL;Host=127.0.0.1;Port=55432;Database=parvix;User ID=ufficio;"
            "Password=pw;Connect Timeout=7;Command Timeout=9"_s

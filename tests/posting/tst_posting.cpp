@@ -8,7 +8,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// A query and the rows it must give; the query "journal" reads the journal.
+// A query and the rows it must give; the query "journal" reads the journal,
+// "trace" the posting's trace points.
 using Checks = QList<std::pair<QString, QStringList>>;
 
 // "HHMM FUNCTION POSITION ORDER [BADGE [DDMMYY]]"; a blank in a field is written "_".
@@ -60,6 +61,7 @@ bool TestPosting::start(const QString& settings)
     m_fixture->workspace.write(u"Set/ParvixIP.set"_s,
                                "0, " + s[0].toLatin1() + ", " + s[1].toLatin1() + "\r\n");
     m_fixture->workspace.write(u"Set/Filiale.set"_s, s[2].toLatin1() + "\r\n");
+    m_fixture->switches.TraceON = true;
     return m_fixture->useDatabase() && m_fixture->start();
 }
 
@@ -177,6 +179,7 @@ void TestPosting::readsPostTheirRows_data()
     };
     underived("underived: start, switched off", u"#A"_s, u"0,1"_s, 0);
     underived("underived: end, absent", u"#B"_s, u"1,1"_s, 2);
+    underived("underived: end, none", u"#D"_s, u"1,1"_s, 0);
     underived("underived: end, second switch off", u"#B"_s, u"1,0"_s, 1);
     underived("underived: end, first switch off", u"#D"_s, u"0,1"_s, 1);
 
@@ -213,6 +216,9 @@ void TestPosting::readsPostTheirRows_data()
         << u"0,0,1"_s << QStringList() << QStringList{u"2350 #E 4 241000120 0042 311223"_s}
         << QStringList{QString()}
         << Checks{{u"journal"_s, {u"24,1,12,0,1,\"31/12/2023\",4,0,\"23:50\",\"\""_s}},
+                  {u"trace"_s,
+                   {u"SpY:101"_s, u"SpY:102"_s, u"SpY:103"_s, u"SpY:114"_s, u"SpY:115"_s,
+                    u"SpY:116"_s}},
                   {u"SELECT COUNT(*) FROM SchedeLav UNION ALL SELECT COUNT(*) FROM Presenze"_s,
                    {u"0"_s, u"0"_s}}}
         << QStringList();
@@ -230,6 +236,8 @@ void TestPosting::readsPostTheirRows_data()
           {u"ALTER TABLE Presenze RENAME TO PresenzeRighe"_s,
            u"CREATE VIEW Presenze AS SELECT DISTINCT * FROM PresenzeRighe"_s},
           u"0800 #C 1 000000000"_s, u"Mov PresenzeErrore #"_s, u"0"_s);
+    fails("fails: a record that does not decode", {}, u"0800 00 99999 241000120"_s,
+          u"Errore #6 verificato: Overflow"_s, u"0"_s);
     QTest::newRow("fails: first statement of an end of work")
         << u"1,1,1"_s << QStringList{u"DROP TABLE SchedeLav"_s}
         << QStringList{u"1200 #B 0 241000120"_s} << QStringList{u"KBadge Errato"_s}
@@ -262,7 +270,9 @@ void TestPosting::readsPostTheirRows()
                  shown[i].isEmpty() ? QString() : BadgeCheck::displayText(shown[i]));
     for (const auto& [query, rows] : checks)
         QCOMPARE(query == u"journal"_s ? m_fixture->workspace.lines(u"Backup/Backup.txt"_s)
-                                       : database.rows(query),
+                 : query == u"trace"_s
+                     ? m_fixture->texts(u"Log/RegistroQZ.txt"_s).filter(u"SpY:1"_s)
+                     : database.rows(query),
                  rows);
     const QStringList logged = m_fixture->errorLines();
     QCOMPARE(logged.size(), errors.size());

@@ -19,6 +19,7 @@ private Q_SLOTS:
         QTest::newRow("the largest, blanks around") << u" 032767 "_s << u"32767, 32767"_s;
         QTest::newRow("blank, tab, line feed inside") << u"1 2\t3\n4"_s << u"1234, error 13"_s;
         QTest::newRow("no digits") << u"AB"_s << u"0, error 13"_s;
+        QTest::newRow("all blanks") << u"     "_s << u"0, error 13"_s;
         QTest::newRow("plus") << u"+7"_s << u"7, error 13"_s;
         QTest::newRow("half to even") << u"2.5"_s << u"2, error 13"_s;
         QTest::newRow("point after the digits") << u"12."_s << u"12, error 13"_s;
@@ -62,6 +63,7 @@ private Q_SLOTS:
         QTest::newRow("position overflows") << TestRecord{.position = u"99999"_s} << u"error 6"_s;
         QTest::newRow("the order number first")
             << TestRecord{.position = u"99999"_s, .order = u"24112A450"_s} << u"error 13"_s;
+        QTest::newRow("order number blank") << TestRecord{.order = u"241     0"_s} << u"error 13"_s;
     }
 
     void decodesFieldsDatesAndDefaults()

@@ -106,8 +106,13 @@ private Q_SLOTS:
         row("SQLite busy, extended", "SQLite link 517", "517 held database");
         row("SQLite cannot open", "SQLite link", "-2147467259 held driver");
         row("SQLite no code", "SQLite statement", "-2147217900 refused driver");
+        row("SQLite disk full", "SQLite statement 13", "13 held database");
+        row("SQLite file gone", "SQLite statement 14", "14 held database");
         row("PostgreSQL link lost", "PostgreSQL statement 08006", "8006 held database");
         row("PostgreSQL check", "PostgreSQL statement 23514", "23514 refused database");
+        row("PostgreSQL deadlock", "PostgreSQL statement 40P01", "-2147217900 held database");
+        row("PostgreSQL serialization", "PostgreSQL statement 40001", "40001 held database");
+        row("PostgreSQL statement time-out", "PostgreSQL statement 57014", "57014 held database");
         row("PostgreSQL cannot connect", "PostgreSQL link", "-2147467259 held driver");
         row("SQL Server deadlock", "SqlServer statement 1205", "1205 held database");
         row("SQL Server code 0", "SqlServer statement 0", "-2147217900 refused database");

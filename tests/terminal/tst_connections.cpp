@@ -31,11 +31,12 @@ QStringList greeted(const QList<int>& numbers)
 } // namespace
 
 // Terminals 1, 3, 6 and 21 at 127.0.0.(10 + number), in slots 0, 2, 5 and 20; NumTerminali is
-// `count`, every OpenLink and SendText gives `result`. Steps after start-up: "collega", "tick"
-// (Timer4), "restart" (Timer4's count), "connect address", "state state address number",
-// "InScarico" (of terminal 1), "OPT1", "link type", "say number text", "Blocca number address",
-// "Cancella number address". What they cause, by kind: calls, port status entries, log lines,
-// then the messages handed on ("kind number address text") and the echoes.
+// `count`, every OpenLink and SendText gives `result`; Salva Tutto is off. Steps after start-up:
+// "collega", "tick" (Timer4), "restart" (Timer4's count), "connect address", "state state address
+// number", "InScarico" (of terminal 1), "OPT1", "link type", "say number text", "Blocca number
+// address", "Cancella number address", "later", "registers" (NumCorrente, IPCorrente). What they
+// cause, by kind: calls, port status entries, log lines, then the messages handed on ("kind number
+// address text") and the echoes.
 class TestConnections : public QObject
 {
     Q_OBJECT
@@ -50,15 +51,16 @@ private Q_SLOTS:
         const QStringList collega{u"collega"_s};
         const QStringList opened{u"OpenLink 0 127.0.0.11 X 0"_s};
         row("Collega up to the count", collega, greeted({1, 3}), 5);
+        const QString past = u"Num Term:21 Errore:9 - Indice non compreso nell'intervallo"_s;
         row("Collega past the table names the terminal addressed last", collega,
-            greeted({1, 3, 6, 21}) +
-                QStringList{u"Num Term:21 Errore:9 - Indice non compreso nell'intervallo"_s},
-            25);
+            greeted({1, 3, 6, 21}) + QStringList{past, past}, 25);
         row("Collega starts the ports afresh; no link, no greeting",
             {u"connect 127.0.0.11"_s, u"collega"_s}, opened, 2, NetworkControl::ServiceStopped);
-        row("Collega on a bad address", collega,
-            opened + QStringList{u"Num Term:1 Errore:2 - Indirizzo non valido: 127.0.0.11"_s}, 2,
-            NetworkControl::BadAddress);
+        const QString bad = u"Num Term:%1 Errore:2 - Indirizzo non valido: 127.0.0.1%1"_s;
+        row("Collega goes on past a bad address", collega,
+            {opened[0], u"OpenLink 0 127.0.0.13 X 0"_s, bad.arg(1), bad.arg(3), bad.arg(1),
+             bad.arg(3)},
+            3, NetworkControl::BadAddress);
         row("Collega on every 16th tick", QStringList(32, u"tick"_s),
             greeted({1, 3}) + greeted({1, 3}));
         row("a restart counts from 0",
@@ -75,9 +77,10 @@ private Q_SLOTS:
         // A command's terminal is the one addressed last; a refused send stays readable.
         row("Cancella sends a second later, to its own terminal whatever was sent meanwhile",
             {u"Cancella 12 127.0.0.22"_s, u"connect 127.0.0.99"_s, u"Blocca 5 127.0.0.15"_s,
-             u"connect 127.0.0.98"_s},
+             u"registers"_s, u"connect 127.0.0.98"_s, u"later"_s, u"registers"_s},
             {u"SendText 5 127.0.0.15 CONSIDLE 8"_s, u"SendText 12 127.0.0.22 DEL PASSAGGI 12"_s,
-             u"[Num: 12 - IP: 127.0.0.99] Connesso"_s, u"[Num: 5 - IP: 127.0.0.98] Connesso"_s},
+             u"[Num: 12 - IP: 127.0.0.99] Connesso"_s, u"[Num: 5 - IP: 127.0.0.98] Connesso"_s,
+             u"5 127.0.0.15"_s, u"12 127.0.0.22"_s},
             3, 4);
 
         // Messages go where their kind says.
@@ -87,17 +90,19 @@ private Q_SLOTS:
         const auto logged = [said](const char* name, const QString& data) {
             row(name, {u"say 1 "_s + data}, {said + data});
         };
-        row("presence in any case", {u"say 1 abcdtRaX 1"_s},
-            {u"[Num: 1 - IP: 127.0.0.11] Connesso"_s, said + u"abcdtRaX 1"_s});
-        row("presence of terminal 0, then its directory reply", {u"say 0 DIR TRAX"_s},
-            {u"[Num: 0 - IP: 127.0.0.10] Connesso"_s, u"[127.0.0.10] Term: 0 - Msg: DIR TRAX"_s,
-             u"dir 0 127.0.0.10 DIR TRAX"_s});
+        row("presence in any case, not logged", {u"say 1 abcdtRaX 1"_s},
+            {u"[Num: 1 - IP: 127.0.0.11] Connesso"_s});
+        row("presence of terminal 0, then its directory reply; no-file reply not logged",
+            {u"say 0 DIR TRAX"_s, u"say 1 DIR PASSAGGI ?*"_s},
+            {u"[Num: 0 - IP: 127.0.0.10] Connesso"_s, u"dir 0 127.0.0.10 DIR TRAX"_s,
+             u"dir 1 127.0.0.11 DIR PASSAGGI ?*"_s});
         row("a directory reply comes before the transfer",
             {u"InScarico"_s, u"say 1  DIR PASSAGGI ?*"_s},
             {said + u" DIR PASSAGGI ?*"_s, u"dir 1 127.0.0.11  DIR PASSAGGI ?*"_s});
         row("the transfer takes the rest", {u"InScarico"_s, u"say 1 "_s + r},
             {said + r, u"transfer 1 127.0.0.11 "_s + r});
         row("a record out of transfer", {u"say 1 "_s + r}, {said + r, live});
+        logged("TRAX elsewhere", u"TRAX0TRAX"_s);
         logged("33 characters", r.left(32) + r.back());
         logged("35 characters", r.left(33) + u"0"_s + r.back());
         logged("no end of text", r.left(33) + u"0"_s);
@@ -109,8 +114,7 @@ private Q_SLOTS:
             {u"[127.0.0.31] Term: 21 - Msg: "_s + r, u"[127.0.0.31] Term: 21"_s + ignored});
         row("terminal -1 is ignored, echoed while VisualizzaComandi (OPT1)",
             {u"OPT1"_s, u"say -1 0001TRAX"_s},
-            {u"[127.0.0.9] Term:-1 - Msg: 0001TRAX"_s, u"[127.0.0.9] Term:-1"_s + ignored,
-             u"[127.0.0.9] Term:-1\r\n"_s, u"0001TRAX\r\n"_s});
+            {u"[127.0.0.9] Term:-1"_s + ignored, u"[127.0.0.9] Term:-1\r\n"_s, u"0001TRAX\r\n"_s});
     }
 
     void stepsHaveTheirEffects()
@@ -135,7 +139,6 @@ private Q_SLOTS:
         fixture.control.clearCalls();
         fixture.control.setResult(u"OpenLink"_s, qint16(result));
         fixture.control.setResult(u"SendText"_s, qint16(result));
-        fixture.switches.SalvaT = true;
         fixture.registry.TermInScarico = 1;
         MessageDispatch& dispatch = fixture.server->dispatch();
         dispatch.disconnect(); // what it hands on stops here
@@ -149,8 +152,10 @@ private Q_SLOTS:
         connect(&dispatch, &MessageDispatch::liveRead, this, [hand](const TransitRead& read) {
             hand(u"live"_s)({read.NumTer, read.IPTer, read.CodiceFunzione + read.RecordTransito});
         });
-        connect(fixture.server.get(), &ParvixServer::messageAdded, this,
-                [&heard](const QString& text) { heard << text; });
+        // Messages shown and errors listed (Visualizza Errori is on).
+        for (const auto added : {&ParvixServer::messageAdded, &ParvixServer::errorAdded})
+            connect(fixture.server.get(), added, this,
+                    [&heard](const QString& text) { heard << text; });
 
         Connections& links = fixture.server->connections();
         for (const QString& step : steps) {
@@ -173,6 +178,11 @@ private Q_SLOTS:
                 fixture.control.setLinkType(f[1].toShort());
             else if (f[0] == u"say"_s)
                 fixture.say(f[1].toInt(), f.mid(2).join(u' '));
+            else if (f[0] == u"later"_s) // a second on
+                QTest::qWait(fixture.wait.scaled(1000) + 20);
+            else if (f[0] == u"registers"_s)
+                heard << u"%1 %2"_s.arg(fixture.registry.NumCorrente)
+                             .arg(fixture.registry.IPCorrente);
             else if (f[0] == u"Blocca"_s)
                 fixture.server->commands().Blocca(f[1].toShort(), f[2]);
             else

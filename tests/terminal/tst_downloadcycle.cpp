@@ -64,7 +64,7 @@ private Q_SLOTS:
         QTest::newRow("none") << QString() << QString() << 2;
         QTest::newRow("refused") << u"refused"_s << QString() << 0;
         QTest::newRow("count mismatch")
-            << u"mismatch"_s << u"annunciati 3 record, ricevuti 2"_s << 0;
+            << u"mismatch"_s << u"annunciati 4 record, ricevuti 3"_s << 0;
         QTest::newRow("silent while listing")
             << u"silent"_s << u"tempo limite: elenco scartato, il file resta sul terminale"_s << 0;
         QTest::newRow("silent after the deletion was asked")
@@ -76,8 +76,9 @@ private Q_SLOTS:
             << u"silent after deleted"_s << u"elenco conservato e file cancellato"_s << 2;
     }
 
-    // Terminal 1 lists 09:00 and 08:00, then fails as the row says or not at all;
-    // after a kept listing, the next pass lists what its file still holds and 10:00.
+    // Terminal 1 lists 09:00, a record a character short (set aside once its listing is kept)
+    // and 08:00, then fails as the row says or not at all; after a kept listing, the next pass
+    // lists what its file still holds and 10:00, and terminal 2 the same employee at 07:00.
     // Meanwhile terminal 2 answers an earlier question (ignored: one transfer at a
     // time) and terminal 3 reads an unknown badge (checked, no display text).
     void passTellsWhatItKeptAndPostsInOrder()
@@ -88,7 +89,8 @@ private Q_SLOTS:
         const bool refused = fault == u"refused"_s;
         const bool mismatch = fault == u"mismatch"_s;
         const bool deleted = fault.isEmpty() || fault.contains(u"deleted"_s);
-        const QStringList listed{record(u"0900"_s), record(u"0800"_s)};
+        const QStringList listed{record(u"0900"_s), record(u"0830"_s).remove(5, 1),
+                                 record(u"0800"_s)};
         startWithPort();
         DownloadCycle& cycle = m_fixture->server->download();
         QVERIFY(cycle.scheduler().isActive()); // since start-up
@@ -105,7 +107,7 @@ private Q_SLOTS:
         for (const QString& r : refused ? QStringList() : listed)
             m_fixture->say(1, r);
         if (mismatch || kept > 0)
-            m_fixture->say(1, QChar(4) + (mismatch ? u"3"_s : u"2"_s));
+            m_fixture->say(1, QChar(4) + QString::number(listed.size() + (mismatch ? 1 : 0)));
         if (kept > 0) {
             QTRY_COMPARE(sent(1).last(), u"DEL PASSAGGI"_s);
             // The records are in the spool before the terminal is told to delete them.
@@ -127,13 +129,14 @@ private Q_SLOTS:
         QCOMPARE(unfinished(), kept);
         QCOMPARE(file(u"Scarico.txt"_s).size(), kept);
         const QStringList told = m_fixture->logLines().filter(u"Scarico terminale 1: "_s);
-        QCOMPARE(told.size(), logged.isEmpty() ? 0 : 1);
+        QCOMPARE(told.size(), (logged.isEmpty() ? 0 : 1) + (kept > 0 ? 1 : 0));
         QVERIFY(told.join(QString()).contains(logged));
+        QCOMPARE(file(u"ScaricoScartati.txt"_s).size(), kept > 0 ? 1 : 0);
         // The deletion was recorded without a fault; nothing was held from an earlier listing.
         QCOMPARE(m_fixture->logLines().filter(QRegularExpression(u"Scarico.db|già raccolti"_s)),
                  QStringList());
 
-        endPass(1);
+        endPass(1, HasFile); // the pass's first terminal again ends it, whatever it answers
         const auto line = [](const QString& hhmm) {
             return u"1,\"127.0.0.11\",\""_s + record(hhmm) + u"\""_s;
         };
@@ -149,10 +152,13 @@ private Q_SLOTS:
             return;
         // A file not deleted begins with the records kept, which are not collected again.
         cycle.Timer3Tick();
+        m_fixture->registry.addPort(2, u"127.0.0.12"_s);
         transfer(1, (deleted ? QStringList() : listed) + QStringList{record(u"1000"_s)});
+        transfer(2, {record(u"0700"_s)});
         endPass(1);
-        QCOMPARE(hours(), (QStringList{u"8"_s, u"9"_s, u"10"_s}));
-        QCOMPARE(this->logged(u"2 record già raccolti"_s), deleted ? 0 : 1);
+        QCOMPARE(hours(), (QStringList{u"8"_s, u"9"_s, u"7"_s, u"10"_s})); // by time, not terminal
+        QCOMPARE(this->logged(u"3 record già raccolti"_s), deleted ? 0 : 1);
+        QCOMPARE(file(u"ScaricoScartati.txt"_s).size(), 1);
     }
 
     void earlierVersionFilesArePostedOnce_data()
@@ -319,6 +325,25 @@ private Q_SLOTS:
         QCOMPARE(unfinished(), 0);
     }
 
+    // The journal's folder gone while a pass posts, without the marker table: the
+    // lines are posted, and their journal lines written once the posting is asked
+    // again; nothing is left in doubt for the operator.
+    void journalLinesUnwrittenAreWrittenLater()
+    {
+        QVERIFY(m_fixture->database->exec(u"DROP TABLE ParvixScarico"_s));
+        m_fixture->workspace.write(u"Scarico.txt"_s, lines(2));
+        m_fixture->workspace.remove(u"Backup"_s);
+        QVERIFY(m_fixture->start());
+        QTRY_VERIFY(!m_fixture->server->download().isPosting());
+        QCOMPARE(hours(), (QStringList{u"6"_s, u"7"_s}));
+        QVERIFY(QDir(m_fixture->workspace.path()).mkpath(u"Backup"_s));
+        m_fixture->server->download().retryFailed();
+        QTRY_COMPARE(file(u"Backup/Backup.txt"_s).size(), 2);
+        QCOMPARE(logged(u"da verificare"_s), 0);
+        QCOMPARE(unfinished(), 0);
+        QCOMPARE(hours().size(), 2);
+    }
+
     // Scarico.db unusable: no terminal is asked for its file and a late directory
     // reply starts nothing; the cycle resumes by itself once the spool can be opened.
     void spoolThatCannotBeOpenedStopsOnlyTheCycle()
@@ -376,12 +401,12 @@ private:
     }
 
     // The scheduler back at `terminal`, which ends the pass.
-    void endPass(int terminal)
+    void endPass(int terminal, const QString& answer = NoFile)
     {
         QSignalSpy posted(&m_fixture->server->download(), &DownloadCycle::passPosted);
         QTRY_VERIFY(m_fixture->server->download().scheduler().isActive());
         m_fixture->server->download().Timer3Tick();
-        m_fixture->say(terminal, NoFile);
+        m_fixture->say(terminal, answer);
         QTRY_COMPARE(posted.size(), 1);
     }
 

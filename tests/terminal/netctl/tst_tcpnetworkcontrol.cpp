@@ -47,8 +47,8 @@ private Q_SLOTS:
         QTest::addColumn<Bytes>("messages");
         const QByteArray limit(FrameSplitter::MaxMessage, 'a');
         QTest::newRow("across chunks") << Bytes{"a", "bc\r", "\n", "d\n"} << Bytes{"abc", "d"};
-        QTest::newRow("CR inside, empty, no LF yet")
-            << Bytes{"a\rb\n\n\r\nc"} << Bytes{"a\rb", "", ""};
+        QTest::newRow("CR and NUL inside, empty, no LF yet")
+            << Bytes{"a\r\0b\n\n\r\nc"_ba} << Bytes{"a\r\0b"_ba, "", ""};
         QTest::newRow("the limit with CR") << Bytes{limit + "\r\n"} << Bytes{limit};
         QTest::newRow("a byte over, then on") << Bytes{limit + "b\nok\n"} << Bytes{"ok", "-"};
     }
@@ -118,6 +118,11 @@ private Q_SLOTS:
         QTRY_COMPARE(link->state(), QAbstractSocket::UnconnectedState);
         QTRY_VERIFY(callingIn->canReadLine());
         QCOMPARE(callingIn->readAll() + link->readAll(), QByteArray("%XI\n"));
+        // Opened again, the link that is up announces itself without a second connection.
+        QCOMPARE(open(m_first), qint16(0));
+        QTRY_COMPARE(m_events.size(), 2);
+        QTest::qWait(50);
+        QVERIFY(!m_terminal.hasPendingConnections());
     }
 
     void callersAreCheckedAndServedUntilStopped()
@@ -163,6 +168,11 @@ private Q_SLOTS:
         QCOMPARE(m_control->StartService(), qint16(0));
         auto again = call(u"127.0.0.12"_s);
         QTRY_COMPARE(m_events, QStringList{u"state 3 127.0.0.12 7"_s});
+
+        // With its port taken the service still runs: links to the terminals open.
+        TcpNetworkControl second(m_table, {m_control->listeningPort(), 8499});
+        QCOMPARE(second.StartService(), qint16(NetworkControl::ListenFailed));
+        QCOMPARE(second.OpenLink(m_first, u"X"_s, m_channel), qint16(0));
     }
 
 private:
