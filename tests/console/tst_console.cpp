@@ -175,6 +175,7 @@ void TestConsole::editorPlacesByNumberAndSavesTheFirstRows()
     QCOMPARE(timers(), (QList<bool>{false, false})); // held while the editor is open
     QCOMPARE(rows({0, 1, 3, 19}),
              (QStringList{u" "_s, u"2 127.0.0.12"_s, u"4 127.0.0.14"_s, u"20 127.0.0.30"_s}));
+    QCOMPARE(editor->windowTitle(), u" "_s); // an empty one would show the application's name
     QCOMPARE(editor->findChild<QLabel*>(u"note"_s)->text(),
              u"Terminali oltre il 20, non salvati con Aggiorna: 25 (127.0.0.35)"_s);
     const QPoint middle = QGuiApplication::primaryScreen()->availableGeometry().center();
