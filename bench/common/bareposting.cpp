@@ -1,10 +1,10 @@
 #include "bareposting.h"
 
 #include "app/recordwriter.h"
-#include "app/server.h"
 #include "benchworkspace.h"
-#include "live/connectionstring.h"
-#include "live/databasesession.h"
+#include "database/connectionstring.h"
+#include "database/databasesession.h"
+#include "server/server.h"
 #include "support/serverfixture.h"
 
 #include <QElapsedTimer>

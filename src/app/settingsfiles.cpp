@@ -3,7 +3,6 @@
 #include "app/basictext.h"
 #include "app/recordwriter.h"
 #include "app/settingsreader.h"
-#include "terminal/terminaltable.h"
 
 using namespace Qt::StringLiterals;
 
@@ -80,20 +79,6 @@ bool readBranch(const QString& path, Settings& settings, Error& error)
     if (!readFields(path, 1, fields, error) || !SettingsReader::toInt16(fields[0], branch, error))
         return false;
     settings.NumFiliale = branch;
-    return true;
-}
-
-bool readTerminalTable(const QString& path, TerminalTable& table, Error& error)
-{
-    SettingsReader reader;
-    if (!reader.open(path, error))
-        return false;
-    QStringList record;
-    Error ignored;
-    for (int slot = 0; slot < TerminalTable::SlotCount && reader.read(2, record, ignored); ++slot) {
-        table.NumTerminale[slot] = record[0];
-        table.IPTerminale[slot] = record[1];
-    }
     return true;
 }
 

@@ -7,8 +7,6 @@
 
 #include <array>
 
-class TerminalTable;
-
 // The settings files under the working directory, each read with the fields
 // and conversions its consumers expect. Every function leaves the settings as
 // they were on failure of its own file, except where said.
@@ -28,9 +26,6 @@ bool readTerminalCount(const QString& path, Settings& settings, Error& error);
 bool readConnection(const QString& path, Settings& settings, Error& error);
 bool readOre(const QString& path, Settings& settings, Error& error);
 bool readBranch(const QString& path, Settings& settings, Error& error);
-// Record k fills slot k, for at most 21 records; reading stops quietly at
-// the end of the file or at a short record. Only a failed open is an error.
-bool readTerminalTable(const QString& path, TerminalTable& table, Error& error);
 
 // The terminal table as the editor shows it: row r holds terminal r + 1.
 struct TerminalRows

@@ -2,12 +2,12 @@
 
 #include "app/activitylog.h"
 #include "app/eventwait.h"
-#include "app/server.h"
 #include "app/switches.h"
 #include "console/clssystray.h"
 #include "console/messageboxes.h"
 #include "console/screenplacement.h"
 #include "console/tabterm.h"
+#include "server/server.h"
 #include "terminal/terminalregistry.h"
 
 #include <QCheckBox>
@@ -68,9 +68,9 @@ FrmParvix::FrmParvix(ParvixServer& server, Switches& switches, MessageBoxes& box
     connect(&registry, &TerminalRegistry::portAdded, this,
             [this](const QString& entry) { append(Lst_Port, entry, false); });
     connect(&registry, &TerminalRegistry::portsCleared, Lst_Port, &QListWidget::clear);
-    connect(&server, &ParvixServer::messageAdded, this,
+    connect(&server.report(), &OperatorReport::messageAdded, this,
             [this](const QString& text) { append(Lst_Msg, text); });
-    connect(&server, &ParvixServer::errorAdded, this,
+    connect(&server.report(), &OperatorReport::errorAdded, this,
             [this](const QString& text) { append(Lst_Err, text); });
     connect(&server, &ParvixServer::titleChanged, this, &QWidget::setWindowTitle);
     connect(&server, &ParvixServer::addressLabelsChanged, this, &FrmParvix::showAddress);

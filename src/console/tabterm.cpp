@@ -1,8 +1,8 @@
 #include "console/tabterm.h"
 
-#include "app/server.h"
 #include "app/settingsfiles.h"
 #include "console/screenplacement.h"
+#include "server/server.h"
 
 #include <QCloseEvent>
 #include <QLabel>

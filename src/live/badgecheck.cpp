@@ -4,8 +4,8 @@
 #include "app/basictext.h"
 #include "app/errorcatalogue.h"
 #include "app/eventwait.h"
-#include "app/server.h"
-#include "live/databasesession.h"
+#include "app/settings.h"
+#include "database/databasesession.h"
 #include "posting/attendance.h"
 #include "posting/transitrecord.h"
 #include "terminal/terminalcommands.h"
@@ -18,9 +18,9 @@
 
 using namespace Qt::StringLiterals;
 
-BadgeCheck::BadgeCheck(ParvixServer& server, QObject* parent)
+BadgeCheck::BadgeCheck(const Collaborators& with, QObject* parent)
     : QObject(parent)
-    , m_server(server)
+    , m_with(with)
 {}
 
 QString BadgeCheck::displayText(const QString& text)
@@ -30,7 +30,7 @@ QString BadgeCheck::displayText(const QString& text)
 
 Verdict BadgeCheck::Controlla(const TransitRead& read, TransitContext& context)
 {
-    TerminalRegistry& registry = m_server.registry();
+    TerminalRegistry& registry = m_with.registry;
     registry.BadgeErrato = 0;
     registry.IPCorrente = read.IPTer;
     registry.NumCorrente = read.NumTer;
@@ -39,13 +39,13 @@ Verdict BadgeCheck::Controlla(const TransitRead& read, TransitContext& context)
 
     Error error;
     SessionQuery employee;
-    if (!m_server.session().run(employee,
-                                u"SELECT NumOrdine, Collaudo from Dipendenti Where NumBadge = ?"_s,
-                                {int(context.NumTessera)}, error))
+    if (!m_with.session.run(employee,
+                            u"SELECT NumOrdine, Collaudo from Dipendenti Where NumBadge = ?"_s,
+                            {int(context.NumTessera)}, error))
         return fail(error);
     if (!employee.next()) {
         if (employee.lastError().isValid())
-            return fail(m_server.session().failure(employee.lastError()));
+            return fail(m_with.session.failure(employee.lastError()));
         return reject(read, u"KBadge Errato"_s, {u"Badge Errato"_s, u"[3]"_s});
     }
     const QVariant key = employee.value(u"NumOrdine"_s);
@@ -74,7 +74,7 @@ Verdict BadgeCheck::checkAttendance(const TransitRead& read, TransitContext& con
     context.StatoPresenza = 1;
     std::optional<qint64> total;
     Error error;
-    if (!Attendance(m_server.session())
+    if (!Attendance(m_with.session)
              .count(context.DipCorrente, TransitRecord::date(read.RecordTransito), total, error))
         return fail(error);
     // An odd number of records that day means the employee is in: this is an exit.
@@ -87,7 +87,7 @@ Verdict BadgeCheck::checkOrder(const TransitRead& read, TransitContext& context)
 {
     const QString& record = read.RecordTransito;
     const qint64 branch = Basic::Val(Basic::Mid(record, 27, 1));
-    context.OrdFiliale = QString::number(branch == 0 ? m_server.settings().NumFiliale : branch);
+    context.OrdFiliale = QString::number(branch == 0 ? m_with.settings.NumFiliale : branch);
     qint32 number = 0;
     Error error;
     if (!TransitRecord::wholeNumber(Basic::Mid(record, 28, 5), number, error))
@@ -96,10 +96,10 @@ Verdict BadgeCheck::checkOrder(const TransitRead& read, TransitContext& context)
     context.OrdAnno = QString::number(Basic::Val(Basic::Mid(record, 25, 2)));
     context.OrdProgr = QString::number(Basic::Val(Basic::Mid(record, 33, 1)));
 
-    ActivityLog& log = m_server.log();
+    ActivityLog& log = m_with.log;
     log.SpY(201);
     SessionQuery order;
-    if (!m_server.session().run(
+    if (!m_with.session.run(
             order,
             u"Select * From Ordini Where Anno = ? And Numero = ? And "
             "Filiale = ? And Progressivo = ?"_s,
@@ -110,7 +110,7 @@ Verdict BadgeCheck::checkOrder(const TransitRead& read, TransitContext& context)
     const QString notFound = u"KOrdine n. "_s + context.OrdineCorrente + u"|      Errato"_s;
     if (!order.next()) {
         if (order.lastError().isValid())
-            return fail(m_server.session().failure(order.lastError()));
+            return fail(m_with.session.failure(order.lastError()));
         // A start of work creates a missing order; an end of work may name none.
         if (number > 0 && read.CodiceFunzione == u"#A"_s)
             return Verdict();
@@ -127,7 +127,7 @@ Verdict BadgeCheck::checkOrder(const TransitRead& read, TransitContext& context)
     const QVariant chiuso = order.value(u"Chiuso"_s);
     if (!chiuso.isNull() && chiuso.toInt() != 0) {
         log.SpY(204);
-        const QString closed = m_server.settings().ModoTarga.toUpper() == u"TARGA"_s
+        const QString closed = m_with.settings.ModoTarga.toUpper() == u"TARGA"_s
                                    ? u"KOrdine n. "_s + context.OrdineCorrente + u"|      Chiuso"_s
                                    : u"KOrdine "_s + context.OrdTarga.left(9) + u"|      Chiuso"_s;
         return reject(read, closed, {u"[2]"_s});
@@ -141,25 +141,25 @@ Verdict BadgeCheck::checkOrder(const TransitRead& read, TransitContext& context)
 Verdict BadgeCheck::reject(const TransitRead& read, const QString& text,
                            const QStringList& logLines)
 {
-    m_server.registry().BadgeErrato = 1;
-    m_server.wait().Pausa(1.0, this, [this, read, text, logLines] {
-        TerminalRegistry& registry = m_server.registry();
+    m_with.registry.BadgeErrato = 1;
+    m_with.wait.Pausa(1.0, this, [this, read, text, logLines] {
+        TerminalRegistry& registry = m_with.registry;
         // No display text while a terminal's file is being transferred.
         if (!registry.InScarico) {
             registry.IPCorrente = read.IPTer;
             registry.NumCorrente = read.NumTer;
-            m_server.commands().send(read.NumTer, read.IPTer, displayText(text));
+            m_with.commands.send(read.NumTer, read.IPTer, displayText(text));
         }
         for (const QString& line : logLines)
-            m_server.log().LogFile(line);
-        m_server.commands().InvioMessaggio(registry.EsitoInvio);
+            m_with.log.LogFile(line);
+        m_with.commands.InvioMessaggio(registry.EsitoInvio);
     });
     return Verdict{Verdict::Kind::Rejected, Error()};
 }
 
 Verdict BadgeCheck::fail(const Error& error)
 {
-    m_server.registry().BadgeErrato = 1;
-    m_server.log().LogFile(ErrorCatalogue::text(error));
+    m_with.registry.BadgeErrato = 1;
+    m_with.log.LogFile(ErrorCatalogue::text(error));
     return Verdict{Verdict::Kind::Failed, error};
 }

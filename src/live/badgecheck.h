@@ -1,13 +1,18 @@
 #pragma once
 
-#include "live/transitcontext.h"
-#include "terminal/receivedmessage.h"
+#include "posting/transitcontext.h"
+#include "posting/transitread.h"
 
 #include <QObject>
 
 #include "app/error.h"
 
-class ParvixServer;
+class ActivityLog;
+class DatabaseSession;
+class EventWait;
+class TerminalCommands;
+class TerminalRegistry;
+struct Settings;
 
 // What the check decided about one transit.
 struct Verdict
@@ -32,7 +37,17 @@ class BadgeCheck : public QObject
     Q_OBJECT
 
 public:
-    explicit BadgeCheck(ParvixServer& server, QObject* parent = nullptr);
+    struct Collaborators
+    {
+        TerminalRegistry& registry;
+        TerminalCommands& commands;
+        DatabaseSession& session;
+        ActivityLog& log;
+        const Settings& settings;
+        const EventWait& wait;
+    };
+
+    explicit BadgeCheck(const Collaborators& with, QObject* parent = nullptr);
 
     Verdict Controlla(const TransitRead& read, TransitContext& context);
 
@@ -45,5 +60,5 @@ private:
     Verdict reject(const TransitRead& read, const QString& text, const QStringList& logLines);
     Verdict fail(const Error& error);
 
-    ParvixServer& m_server;
+    Collaborators m_with;
 };

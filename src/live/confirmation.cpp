@@ -1,7 +1,7 @@
 #include "live/confirmation.h"
 
 #include "app/activitylog.h"
-#include "app/server.h"
+#include "app/settings.h"
 #include "live/badgecheck.h"
 #include "terminal/netctl/networkcontrol.h"
 #include "terminal/terminalcommands.h"
@@ -9,14 +9,18 @@
 
 using namespace Qt::StringLiterals;
 
-Confirmation::Confirmation(ParvixServer& server, QObject* parent)
+Confirmation::Confirmation(TerminalRegistry& registry, TerminalCommands& commands, ActivityLog& log,
+                           const Settings& settings, QObject* parent)
     : QObject(parent)
-    , m_server(server)
+    , m_registry(registry)
+    , m_commands(commands)
+    , m_log(log)
+    , m_settings(settings)
 {}
 
 void Confirmation::Conferma(const TransitRead& read, const TransitContext& c)
 {
-    TerminalRegistry& registry = m_server.registry();
+    TerminalRegistry& registry = m_registry;
     registry.IPCorrente = read.IPTer;
     registry.NumCorrente = read.NumTer;
     const QString badge = u"KTessera n. "_s + QString::number(c.NumTessera);
@@ -27,7 +31,7 @@ void Confirmation::Conferma(const TransitRead& read, const TransitContext& c)
                function == u"#D"_s) {
         const QString position = QString::number(c.PosizCorrente);
         answer(read,
-               m_server.settings().ModoTarga.toUpper() == u"TARGA"_s
+               m_settings.ModoTarga.toUpper() == u"TARGA"_s
                    ? badge + u"|Ord: "_s + c.OrdineCorrente + u" P: "_s + position
                    : badge + u"|"_s + c.OrdTarga.left(9) + u" P:"_s + position,
                u"[0]"_s);
@@ -38,15 +42,15 @@ void Confirmation::Conferma(const TransitRead& read, const TransitContext& c)
                                     : badge + u"| Entra ->] "_s + time,
                u"["_s + QString::number(c.StatoPresenza) + u"]"_s);
     }
-    m_server.commands().InvioMessaggio(registry.EsitoInvio);
+    m_commands.InvioMessaggio(registry.EsitoInvio);
 }
 
 // Sent also while a file transfer runs; a refused send is logged by its reason.
 void Confirmation::answer(const TransitRead& read, const QString& text, const QString& code)
 {
-    m_server.commands().send(read.NumTer, read.IPTer, BadgeCheck::displayText(text));
-    const qint16 result = m_server.registry().EsitoInvio;
+    m_commands.send(read.NumTer, read.IPTer, BadgeCheck::displayText(text));
+    const qint16 result = m_registry.EsitoInvio;
     if (result != NetworkControl::Ok)
-        m_server.log().LogFile(NetworkControl::describe(result));
-    m_server.log().LogFile(code);
+        m_log.LogFile(NetworkControl::describe(result));
+    m_log.LogFile(code);
 }

@@ -1,11 +1,14 @@
 #pragma once
 
-#include "live/transitcontext.h"
-#include "terminal/receivedmessage.h"
+#include "posting/transitcontext.h"
+#include "posting/transitread.h"
 
 #include <QObject>
 
-class ParvixServer;
+class ActivityLog;
+class TerminalCommands;
+class TerminalRegistry;
+struct Settings;
 
 // Conferma: the display text that answers an accepted live read (badge with
 // entry or exit time, or with order and position) and its result code in the
@@ -15,12 +18,16 @@ class Confirmation : public QObject
     Q_OBJECT
 
 public:
-    explicit Confirmation(ParvixServer& server, QObject* parent = nullptr);
+    Confirmation(TerminalRegistry& registry, TerminalCommands& commands, ActivityLog& log,
+                 const Settings& settings, QObject* parent = nullptr);
 
     void Conferma(const TransitRead& read, const TransitContext& context);
 
 private:
     void answer(const TransitRead& read, const QString& text, const QString& code);
 
-    ParvixServer& m_server;
+    TerminalRegistry& m_registry;
+    TerminalCommands& m_commands;
+    ActivityLog& m_log;
+    const Settings& m_settings;
 };

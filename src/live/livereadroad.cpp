@@ -1,28 +1,26 @@
 #include "live/livereadroad.h"
 
-#include "app/server.h"
+#include "database/databasesession.h"
 #include "live/badgecheck.h"
 #include "live/confirmation.h"
-#include "live/databasesession.h"
 #include "posting/transitposting.h"
 #include "terminal/terminalregistry.h"
 
-LiveReadRoad::LiveReadRoad(ParvixServer& server, QObject* parent)
+LiveReadRoad::LiveReadRoad(const Collaborators& with, QObject* parent)
     : QObject(parent)
-    , m_server(server)
-{
-    connect(&m_server.dispatch(), &MessageDispatch::liveRead, this, &LiveReadRoad::handle);
-}
+    , m_with(with)
+{}
 
 void LiveReadRoad::handle(const TransitRead& read)
 {
     TransitContext context;
-    DatabaseSession& session = m_server.session();
-    session.Open_DB();
-    m_server.check().Controlla(read, context);
-    if (m_server.registry().BadgeErrato == 0) {
-        m_server.posting().CalcolaMov(read, context);
-        m_server.confirmation().Conferma(read, context);
+    m_with.session.Open_DB();
+    m_with.check.Controlla(read, context);
+    TerminalRegistry& registry = m_with.registry;
+    if (registry.BadgeErrato == 0) {
+        // The confirmation answers a failed posting with "KBadge Errato".
+        registry.BadgeErrato = m_with.posting.CalcolaMov(read, context) ? 0 : 1;
+        m_with.confirmation.Conferma(read, context);
     }
-    session.Close_DB();
+    m_with.session.Close_DB();
 }

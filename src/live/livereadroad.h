@@ -1,11 +1,14 @@
 #pragma once
 
-#include "live/transitcontext.h"
-#include "terminal/receivedmessage.h"
+#include "posting/transitread.h"
 
 #include <QObject>
 
-class ParvixServer;
+class BadgeCheck;
+class Confirmation;
+class DatabaseSession;
+class TerminalRegistry;
+class TransitPosting;
 
 // A complete live read, from the dispatch to the end of its database
 // session: Open_DB, Controlla, then, when accepted, CalcolaMov and Conferma,
@@ -15,10 +18,19 @@ class LiveReadRoad : public QObject
     Q_OBJECT
 
 public:
-    explicit LiveReadRoad(ParvixServer& server, QObject* parent = nullptr);
+    struct Collaborators
+    {
+        DatabaseSession& session;
+        BadgeCheck& check;
+        TransitPosting& posting;
+        Confirmation& confirmation;
+        TerminalRegistry& registry;
+    };
+
+    explicit LiveReadRoad(const Collaborators& with, QObject* parent = nullptr);
 
     void handle(const TransitRead& read);
 
 private:
-    ParvixServer& m_server;
+    Collaborators m_with;
 };

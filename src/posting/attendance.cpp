@@ -1,6 +1,6 @@
 #include "posting/attendance.h"
 
-#include "live/databasesession.h"
+#include "database/databasesession.h"
 #include "posting/transitrecord.h"
 
 #include <QSqlError>

@@ -2,7 +2,7 @@
 
 #include "app/activitylog.h"
 #include "app/basictext.h"
-#include "live/databasesession.h"
+#include "database/databasesession.h"
 #include "posting/transitrecord.h"
 
 #include <QSqlQuery>

@@ -4,14 +4,13 @@
 #include "app/clock.h"
 #include "app/datedline.h"
 #include "app/errorcatalogue.h"
-#include "app/server.h"
-#include "live/databasesession.h"
+#include "app/settings.h"
+#include "database/databasesession.h"
 #include "posting/attendance.h"
 #include "posting/journal.h"
 #include "posting/orders.h"
 #include "posting/transitrecord.h"
 #include "posting/worksheets.h"
-#include "terminal/terminalregistry.h"
 
 using namespace Qt::StringLiterals;
 
@@ -24,15 +23,21 @@ bool isOrderTransit(const QString& function)
 
 } // namespace
 
-TransitPosting::TransitPosting(ParvixServer& server, QObject* parent)
+TransitPosting::TransitPosting(ActivityLog& log, const DatabaseSession& session,
+                               const Settings& settings, const Clock& clock,
+                               const QString& workingDirectory, QObject* parent)
     : QObject(parent)
-    , m_server(server)
+    , m_log(log)
+    , m_session(session)
+    , m_settings(settings)
+    , m_clock(clock)
+    , m_workingDirectory(workingDirectory)
 {}
 
-void TransitPosting::CalcolaMov(const TransitRead& read, TransitContext& context)
+bool TransitPosting::CalcolaMov(const TransitRead& read, TransitContext& context)
 {
     Error error;
-    run(read, context, nullptr, error);
+    return run(read, context, nullptr, error);
 }
 
 bool TransitPosting::CalcolaMov(const TransitRead& read, TransitContext& context,
@@ -44,46 +49,36 @@ bool TransitPosting::CalcolaMov(const TransitRead& read, TransitContext& context
 bool TransitPosting::run(const TransitRead& read, TransitContext& context, QByteArray* journalLine,
                          Error& error)
 {
-    TerminalRegistry& registry = m_server.registry();
-    registry.BadgeErrato = 0;
     QString Etichetta;
     if (post(read, context, Etichetta, error, journalLine))
         return true;
-    registry.BadgeErrato = 1;
-    m_server.log().LogFile(Etichetta + ErrorCatalogue::text(error));
+    m_log.LogFile(Etichetta + ErrorCatalogue::text(error));
     return false;
 }
 
 QString TransitPosting::journalPath() const
 {
-    return DatedLine::inFolder(m_server.workingDirectory(), m_server.settings().CartellaBackup,
-                               u"Backup.txt"_s);
+    return DatedLine::inFolder(m_workingDirectory, m_settings.CartellaBackup, u"Backup.txt"_s);
 }
 
 bool TransitPosting::post(const TransitRead& read, TransitContext& context, QString& Etichetta,
                           Error& error, QByteArray* journalLine)
 {
-    TerminalRegistry& registry = m_server.registry();
-    ActivityLog& log = m_server.log();
-    const Settings& settings = m_server.settings();
-    const DatabaseSession& session = m_server.session();
-    registry.IPCorrente = read.IPTer;
-    registry.NumCorrente = read.NumTer;
-    log.SpY(101);
+    m_log.SpY(101);
     // The date cannot fail to decode; the other fields can.
-    log.SpY(102);
+    m_log.SpY(102);
     Transito t;
-    if (!TransitRecord::decode(read.RecordTransito, read.NumTer, settings.NumFiliale,
-                               m_server.clock().now().date().year(), t, error))
+    if (!TransitRecord::decode(read.RecordTransito, read.NumTer, m_settings.NumFiliale,
+                               m_clock.now().date().year(), t, error))
         return false;
     t.Dipendente = context.DipCorrente;
     context.PosizCorrente = t.Posizione;
     WorkSheets::OrderLine line;
-    log.SpY(103);
+    m_log.SpY(103);
 
-    const WorkSheets sheets(session, log);
-    const Attendance attendance(session);
-    const Orders orders(session, log);
+    const WorkSheets sheets(m_session, m_log);
+    const Attendance attendance(m_session);
+    const Orders orders(m_session, m_log);
     if (t.Funzione == u"#C"_s) {
         if (context.StatoPresenza == 2 && !sheets.closeOnAttendanceExit(t, error))
             return false;
@@ -97,34 +92,34 @@ bool TransitPosting::post(const TransitRead& read, TransitContext& context, QStr
     if (t.Funzione == u"#D"_s && !orders.markFinished(t, error))
         return false;
     if (isOrderTransit(t.Funzione)) {
-        log.SpY(104);
+        m_log.SpY(104);
         if (!sheets.closeOnOrderTransit(t, context.OrdineCorrente, error))
             return false;
         if (t.Funzione == u"#A"_s || t.Funzione == u"00"_s) {
-            log.SpY(109);
-            if (!attendance.derivedEntry(t, settings.PresAuto, error) ||
+            m_log.SpY(109);
+            if (!attendance.derivedEntry(t, m_settings.PresAuto, error) ||
                 !sheets.open(t, line, error))
                 return false;
             context.OrdineCorrente = QString::number(t.Numero);
-            log.SpY(1114);
+            m_log.SpY(1114);
             if (!orders.markStarted(t, error))
                 return false;
-            log.SpY(112);
+            m_log.SpY(112);
         } else {
-            log.SpY(113);
-            if (!attendance.derivedExit(t, settings.PresAuto, settings.PresAutoFine, error))
+            m_log.SpY(113);
+            if (!attendance.derivedExit(t, m_settings.PresAuto, m_settings.PresAutoFine, error))
                 return false;
-            log.SpY(113);
+            m_log.SpY(113);
         }
     }
-    log.SpY(114);
+    m_log.SpY(114);
     if (journalLine) {
         *journalLine = Journal::line(t, line.type, line.note);
         return true;
     }
-    Journal journal(journalPath(), log);
+    Journal journal(journalPath(), m_log);
     if (!journal.append(t, line.type, line.note, error))
         return false;
-    log.SpY(116);
+    m_log.SpY(116);
     return true;
 }

@@ -1,12 +1,15 @@
 #pragma once
 
-#include "live/transitcontext.h"
-#include "terminal/receivedmessage.h"
+#include "posting/transitcontext.h"
+#include "posting/transitread.h"
 
 #include <QObject>
 
-class ParvixServer;
+class ActivityLog;
+class Clock;
+class DatabaseSession;
 struct Error;
+struct Settings;
 
 // CalcolaMov: posts one accepted transit — work sheets, attendance, orders —
 // in the fixed order of work of its function code, then one journal line.
@@ -17,9 +20,11 @@ class TransitPosting : public QObject
     Q_OBJECT
 
 public:
-    explicit TransitPosting(ParvixServer& server, QObject* parent = nullptr);
+    TransitPosting(ActivityLog& log, const DatabaseSession& session, const Settings& settings,
+                   const Clock& clock, const QString& workingDirectory, QObject* parent = nullptr);
 
-    void CalcolaMov(const TransitRead& read, TransitContext& context);
+    // A live read; false when the posting failed (logged here).
+    bool CalcolaMov(const TransitRead& read, TransitContext& context);
     // A stored transit: the statements only, in the caller's transaction; its
     // journal line is given back, to be written once the transaction commits.
     // A failure is logged as above and given back too.
@@ -34,5 +39,9 @@ private:
     bool post(const TransitRead& read, TransitContext& context, QString& Etichetta, Error& error,
               QByteArray* journalLine);
 
-    ParvixServer& m_server;
+    ActivityLog& m_log;
+    const DatabaseSession& m_session;
+    const Settings& m_settings;
+    const Clock& m_clock;
+    QString m_workingDirectory;
 };

@@ -1,6 +1,6 @@
 #include "spool/spool.h"
 
-#include "live/sqlerror.h"
+#include "database/sqlerror.h"
 
 #include <QDataStream>
 #include <QIODevice>

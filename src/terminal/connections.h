@@ -3,7 +3,13 @@
 #include <QObject>
 #include <QTimer>
 
-class ParvixServer;
+class EventWait;
+class NetworkControl;
+class OperatorReport;
+class PortStatusFile;
+class TerminalCommands;
+class TerminalRegistry;
+struct Settings;
 
 // Links to the configured terminals: the connection pass Collega, the link
 // events of the network control, and the two timers that call Collega again
@@ -16,7 +22,18 @@ public:
     static constexpr int Timer4Interval = 60000;
     static constexpr int Timer5Interval = 2000;
 
-    explicit Connections(ParvixServer& server, QObject* parent = nullptr);
+    struct Collaborators
+    {
+        TerminalRegistry& registry;
+        NetworkControl& control;
+        TerminalCommands& commands;
+        PortStatusFile& portStatus;
+        OperatorReport& report;
+        const Settings& settings;
+        const EventWait& wait;
+    };
+
+    explicit Connections(const Collaborators& with, QObject* parent = nullptr);
 
     void Collega();
     void OnConnect(const QString& IPTer);
@@ -37,7 +54,7 @@ public:
 private:
     void reportLinkError(qint64 number, int error, const QString& description);
 
-    ParvixServer& m_server;
+    Collaborators m_with;
     QTimer Timer4;
     QTimer Timer5;
 };

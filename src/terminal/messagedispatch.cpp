@@ -1,7 +1,8 @@
 #include "terminal/messagedispatch.h"
 
+#include "app/activitylog.h"
 #include "app/basictext.h"
-#include "app/server.h"
+#include "app/operatorreport.h"
 #include "app/switches.h"
 #include "terminal/connections.h"
 #include "terminal/netctl/networkcontrol.h"
@@ -17,12 +18,11 @@ constexpr qsizetype RecordLength = 34;
 
 } // namespace
 
-MessageDispatch::MessageDispatch(ParvixServer& server, QObject* parent)
+MessageDispatch::MessageDispatch(const Collaborators& with, QObject* parent)
     : QObject(parent)
-    , m_server(server)
+    , m_with(with)
 {
-    connect(&m_server.control(), &NetworkControl::OnDataArrival, this,
-            &MessageDispatch::OnDataArrival);
+    connect(&m_with.control, &NetworkControl::OnDataArrival, this, &MessageDispatch::OnDataArrival);
 }
 
 void MessageDispatch::OnDataArrival(const QString& IPTer, const QString& Data, qint16 NumTer)
@@ -32,18 +32,18 @@ void MessageDispatch::OnDataArrival(const QString& IPTer, const QString& Data, q
     const bool known = NumTer >= 0 && NumTer < TerminalTable::SlotCount;
 
     if (known && Basic::Mid(m, 5, 4).toUpper() == u"TRAX"_s)
-        m_server.connections().enterPort(NumTer, IPTer);
-    if (m_server.switches().OPT1)
+        m_with.connections.enterPort(NumTer, IPTer);
+    if (m_with.switches.OPT1)
         echo(IPTer, NumTer, m);
     const QString sender = u"["_s + IPTer + u"] Term:"_s + Basic::Str(NumTer);
-    m_server.log().logReceived(m, sender + u" - Msg: "_s + m);
+    m_with.log.logReceived(m, sender + u" - Msg: "_s + m);
     if (!known) {
-        m_server.log().LogFile(sender +
-                               u" - terminale fuori dall'intervallo 0-20: messaggio ignorato"_s);
+        m_with.log.LogFile(sender +
+                           u" - terminale fuori dall'intervallo 0-20: messaggio ignorato"_s);
         return;
     }
 
-    TerminalRegistry& registry = m_server.registry();
+    TerminalRegistry& registry = m_with.registry;
     registry.IPRicevuto = IPTer;
     registry.NumRicevuto = NumTer;
     const ReceivedMessage message{NumTer, IPTer, m};
@@ -65,7 +65,7 @@ void MessageDispatch::OnDataArrival(const QString& IPTer, const QString& Data, q
 // Link type 1 carries one leading character to drop; unknown types carry nothing usable.
 QString MessageDispatch::normalise(const QString& IPTer, const QString& Data) const
 {
-    switch (m_server.control().LinkType(IPTer)) {
+    switch (m_with.control.LinkType(IPTer)) {
     case 1:
         return Basic::Mid(Data, 2);
     case 2:
@@ -77,6 +77,6 @@ QString MessageDispatch::normalise(const QString& IPTer, const QString& Data) co
 
 void MessageDispatch::echo(const QString& IPTer, qint16 NumTer, const QString& m)
 {
-    m_server.addMessage(u"["_s + IPTer + u"] Term:"_s + Basic::Str(NumTer) + u"\r\n"_s);
-    m_server.addMessage(m + u"\r\n"_s);
+    m_with.report.addMessage(u"["_s + IPTer + u"] Term:"_s + Basic::Str(NumTer) + u"\r\n"_s);
+    m_with.report.addMessage(m + u"\r\n"_s);
 }

@@ -1,10 +1,16 @@
 #pragma once
 
+#include "posting/transitread.h"
 #include "terminal/receivedmessage.h"
 
 #include <QObject>
 
-class ParvixServer;
+class ActivityLog;
+class Connections;
+class NetworkControl;
+class OperatorReport;
+class TerminalRegistry;
+struct Switches;
 
 // The handler of every message a terminal sends: normalise, note presence,
 // echo, log, set the registers, then hand the message to the one procedure
@@ -15,7 +21,17 @@ class MessageDispatch : public QObject
     Q_OBJECT
 
 public:
-    explicit MessageDispatch(ParvixServer& server, QObject* parent = nullptr);
+    struct Collaborators
+    {
+        TerminalRegistry& registry;
+        NetworkControl& control;
+        Connections& connections;
+        ActivityLog& log;
+        OperatorReport& report;
+        const Switches& switches;
+    };
+
+    explicit MessageDispatch(const Collaborators& with, QObject* parent = nullptr);
 
     void OnDataArrival(const QString& IPTer, const QString& Data, qint16 NumTer);
 
@@ -31,5 +47,5 @@ private:
     QString normalise(const QString& IPTer, const QString& Data) const;
     void echo(const QString& IPTer, qint16 NumTer, const QString& m);
 
-    ParvixServer& m_server;
+    Collaborators m_with;
 };

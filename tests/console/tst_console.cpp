@@ -1,8 +1,8 @@
-#include "app/headlessconsole.h"
 #include "console/clssystray.h"
 #include "console/frmparvix.h"
 #include "console/messageboxes.h"
 #include "console/tabterm.h"
+#include "server/headlessconsole.h"
 #include "support/serverfixture.h"
 
 #include <QtTest>
@@ -85,9 +85,9 @@ void TestConsole::consoleShowsAndDrivesTheCore()
     m_fixture->registry.addPort(5, u"127.0.0.15"_s);
     click(u"OPT1"_s);
     m_fixture->say(0, u"hello\r\n"_s);
-    m_fixture->server->reportError(u"shown"_s);
+    m_fixture->server->report().reportError(u"shown"_s);
     click(u"Check1"_s);
-    m_fixture->server->reportError(u"only in the log"_s);
+    m_fixture->server->report().reportError(u"only in the log"_s);
     QVERIFY(m_fixture->logLines().last().endsWith(u" only in the log"_s));
     // Headless, lines wait for the title, shown once; the window follows every title.
     QVERIFY(text.isEmpty());

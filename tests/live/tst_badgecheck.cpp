@@ -1,5 +1,5 @@
+#include "database/databasesession.h"
 #include "live/badgecheck.h"
-#include "live/databasesession.h"
 #include "support/serverfixture.h"
 #include "support/testrecord.h"
 

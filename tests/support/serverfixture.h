@@ -2,8 +2,8 @@
 
 #include "app/clock.h"
 #include "app/eventwait.h"
-#include "app/server.h"
 #include "app/switches.h"
+#include "server/server.h"
 #include "support/tempworkspace.h"
 #include "support/testdatabase.h"
 #include "terminal/netctl/networkcontrol.h"

@@ -1,4 +1,4 @@
-#include "app/server.h"
+#include "server/server.h"
 #include "support/faultproxy.h"
 #include "support/sitefixture.h"
 #include "support/testparameters.h"

@@ -153,8 +153,8 @@ private Q_SLOTS:
             hand(u"live"_s)({read.NumTer, read.IPTer, read.CodiceFunzione + read.RecordTransito});
         });
         // Messages shown and errors listed (Visualizza Errori is on).
-        for (const auto added : {&ParvixServer::messageAdded, &ParvixServer::errorAdded})
-            connect(fixture.server.get(), added, this,
+        for (const auto added : {&OperatorReport::messageAdded, &OperatorReport::errorAdded})
+            connect(&fixture.server->report(), added, this,
                     [&heard](const QString& text) { heard << text; });
 
         Connections& links = fixture.server->connections();

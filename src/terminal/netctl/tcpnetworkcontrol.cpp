@@ -1,7 +1,6 @@
 #include "terminal/netctl/tcpnetworkcontrol.h"
 
 #include "terminal/netctl/endpoint.h"
-#include "terminal/terminaltable.h"
 
 #include <QNetworkInterface>
 #include <QTcpSocket>
@@ -20,9 +19,9 @@ QString hostOf(const QHostAddress& address)
 
 } // namespace
 
-TcpNetworkControl::TcpNetworkControl(const TerminalTable& table, Ports ports, QObject* parent)
+TcpNetworkControl::TcpNetworkControl(const LinkDirectory& directory, Ports ports, QObject* parent)
     : NetworkControl(parent)
-    , m_table(table)
+    , m_directory(directory)
     , m_ports(ports)
 {
     connect(&m_server, &QTcpServer::newConnection, this, &TcpNetworkControl::acceptConnections);
@@ -135,11 +134,11 @@ quint16 TcpNetworkControl::listeningPort() const
     return m_server.serverPort();
 }
 
-std::optional<TcpNetworkControl::TableEntry> TcpNetworkControl::lookUp(const QString& key) const
+std::optional<LinkDirectory::Entry> TcpNetworkControl::lookUp(const QString& key) const
 {
-    for (int slot = 0; slot < TerminalTable::SlotCount; ++slot) {
-        if (m_table.isActive(slot) && keyOf(m_table.IPTerminale[slot]) == key)
-            return TableEntry{m_table.IPTerminale[slot], static_cast<qint16>(m_table.number(slot))};
+    for (const LinkDirectory::Entry& entry : m_directory.linkable()) {
+        if (keyOf(entry.IPTer) == key)
+            return entry;
     }
     return std::nullopt;
 }
@@ -148,11 +147,11 @@ std::optional<QString> TcpNetworkControl::callerKey(const QString& host, bool& s
 {
     QStringList candidates;
     QStringList unlinked;
-    for (int slot = 0; slot < TerminalTable::SlotCount; ++slot) {
-        const auto endpoint = endpointOf(m_table.IPTerminale[slot]);
-        if (!m_table.isActive(slot) || !endpoint || endpoint->host != host)
+    for (const LinkDirectory::Entry& entry : m_directory.linkable()) {
+        const auto endpoint = endpointOf(entry.IPTer);
+        if (!endpoint || endpoint->host != host)
             continue;
-        const QString key = *keyOf(m_table.IPTerminale[slot]);
+        const QString key = *keyOf(entry.IPTer);
         if (candidates.contains(key))
             continue;
         candidates.append(key);
@@ -167,7 +166,7 @@ std::optional<QString> TcpNetworkControl::callerKey(const QString& host, bool& s
     return std::nullopt;
 }
 
-// Every message looks its sender up in the table, whose texts rarely change:
+// Every message looks its sender up in the directory, whose texts rarely change:
 // each text is parsed once.
 std::optional<Endpoint> TcpNetworkControl::endpointOf(const QString& address) const
 {

@@ -2,6 +2,7 @@
 
 #include "terminal/netctl/endpoint.h"
 #include "terminal/netctl/framesplitter.h"
+#include "terminal/netctl/linkdirectory.h"
 #include "terminal/netctl/networkcontrol.h"
 
 #include <QHash>
@@ -11,12 +12,11 @@
 #include <optional>
 
 class QTcpSocket;
-class TerminalTable;
 
 // The network control on plain TCP: LF-framed ISO-8859-1 messages, one link
-// per terminal address and port (opened by either side), and only terminals
-// of the table may hold one. A terminal calling in is known by its address;
-// when two entries of the table share it, by the one of them without a link.
+// per terminal address and port (opened by either side), and only the
+// terminals the directory names may hold one. A terminal calling in is known by its address;
+// when two entries share it, by the one of them without a link.
 class TcpNetworkControl final : public NetworkControl
 {
     Q_OBJECT
@@ -29,7 +29,7 @@ public:
     };
     static constexpr qsizetype MaxPendingTexts = 64;
 
-    TcpNetworkControl(const TerminalTable& table, Ports ports, QObject* parent = nullptr);
+    TcpNetworkControl(const LinkDirectory& directory, Ports ports, QObject* parent = nullptr);
     ~TcpNetworkControl() override;
 
     qint16 StartService() override;
@@ -52,16 +52,10 @@ private:
         QList<QByteArray> pending;
         bool up = false;
     };
-    struct TableEntry
-    {
-        QString IPTer;
-        qint16 number = 0;
-    };
-
     // The active entry whose address and port make `key`.
-    std::optional<TableEntry> lookUp(const QString& key) const;
+    std::optional<LinkDirectory::Entry> lookUp(const QString& key) const;
     // The key of the entry a terminal calling in from `host` stands for;
-    // `shared` when the table names that host more than once.
+    // `shared` when the directory names that host more than once.
     std::optional<QString> callerKey(const QString& host, bool& shared) const;
     std::optional<Endpoint> endpointOf(const QString& address) const;
     std::optional<QString> keyOf(const QString& address) const;
@@ -76,7 +70,7 @@ private:
     void release(QTcpSocket* socket);
     void flushPending(Link& link);
 
-    const TerminalTable& m_table;
+    const LinkDirectory& m_directory;
     Ports m_ports;
     QTcpServer m_server;
     std::map<QString, Link> m_links; // by "host:port"

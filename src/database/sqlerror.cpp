@@ -1,4 +1,4 @@
-#include "live/sqlerror.h"
+#include "database/sqlerror.h"
 
 #include <QSqlError>
 

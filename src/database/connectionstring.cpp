@@ -1,4 +1,4 @@
-#include "live/connectionstring.h"
+#include "database/connectionstring.h"
 
 #include <QDir>
 #include <QMap>

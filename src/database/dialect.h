@@ -1,6 +1,6 @@
 #pragma once
 
-#include "live/connectionstring.h"
+#include "database/connectionstring.h"
 
 #include <QDateTime>
 #include <QVariant>

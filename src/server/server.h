@@ -1,16 +1,17 @@
 #pragma once
 
 #include "app/activitylog.h"
+#include "app/operatorreport.h"
 #include "app/portstatusfile.h"
 #include "app/settings.h"
 #include "app/settingsfiles.h"
+#include "database/databasesession.h"
+#include "download/downloadcycle.h"
 #include "live/badgecheck.h"
 #include "live/confirmation.h"
-#include "live/databasesession.h"
 #include "live/livereadroad.h"
 #include "posting/transitposting.h"
 #include "terminal/connections.h"
-#include "terminal/downloadcycle.h"
 #include "terminal/messagedispatch.h"
 #include "terminal/terminalcommands.h"
 
@@ -26,8 +27,9 @@ class TerminalRegistry;
 struct Error;
 struct Switches;
 
-// The server core: start-up and shutdown, and the records every procedure
-// writes to. It holds no widget; a console or the headless front end watch it.
+// The server core: every procedure built from the parts it uses, start-up and
+// shutdown. It holds no widget; a console or the headless front end watch it
+// and its report.
 class ParvixServer : public QObject
 {
     Q_OBJECT
@@ -63,6 +65,7 @@ public:
     QString startupFailure() const { return m_startupFailure; }
 
     ActivityLog& log() { return m_log; }
+    OperatorReport& report() { return m_report; }
     PortStatusFile& portStatus() { return m_portStatus; }
     TerminalRegistry& registry() { return m_env.registry; }
     NetworkControl& control() { return m_env.control; }
@@ -80,9 +83,6 @@ public:
     const Clock& clock() const { return m_env.clock; }
     QString workingDirectory() const { return m_env.workingDirectory; }
 
-    // A line for the message list (echo convention: appended, last line selected).
-    void addMessage(const QString& text);
-
     // "Listen Off": true when the service was already stopped.
     bool stopListening();
     // "Listen On": the service again, and the server address if still unknown.
@@ -95,15 +95,9 @@ public:
     bool saveTerminalRows(const SettingsFiles::TerminalRows& rows, Error& error);
     QString terminalTablePath() const;
 
-    // A failure report that the operator sees in the error list when
-    // "Visualizza Errori" is checked; always written to the log.
-    void reportError(const QString& text);
-
 Q_SIGNALS:
     void titleChanged(const QString& title);
     void addressLabelsChanged(const QStringList& labels);
-    void errorAdded(const QString& text);
-    void messageAdded(const QString& text);
     void started();
 
 private:
@@ -118,6 +112,7 @@ private:
     Environment m_env;
     Settings m_settings;
     ActivityLog m_log;
+    OperatorReport m_report;
     PortStatusFile m_portStatus;
     QString FaseAvvio;
     QStringList m_addressLabels;

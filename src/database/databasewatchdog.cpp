@@ -1,4 +1,4 @@
-#include "live/databasewatchdog.h"
+#include "database/databasewatchdog.h"
 
 #include <algorithm>
 

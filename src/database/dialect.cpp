@@ -1,4 +1,4 @@
-#include "live/dialect.h"
+#include "database/dialect.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,4 +1,4 @@
-#include "app/server.h"
+#include "server/server.h"
 
 #include "app/basictext.h"
 #include "app/datedline.h"
@@ -18,24 +18,34 @@ ParvixServer::ParvixServer(const Environment& environment, QObject* parent)
     : QObject(parent)
     , m_env(environment)
     , m_log(environment.clock, environment.switches)
+    , m_report(m_log, environment.switches)
     , m_portStatus(environment.clock)
     , m_title(QString::fromLatin1(DesignTitle))
     , m_commands(environment.registry, environment.control, environment.wait)
-    , m_connections(*this)
-    , m_dispatch(*this)
-    , m_session(m_log, environment.registry)
-    , m_check(*this)
-    , m_posting(*this)
-    , m_confirmation(*this)
-    , m_liveReads(*this)
-    , m_download(*this)
+    , m_connections({environment.registry, environment.control, m_commands, m_portStatus, m_report,
+                     m_settings, environment.wait})
+    , m_dispatch({environment.registry, environment.control, m_connections, m_log, m_report,
+                  environment.switches})
+    , m_session(m_log)
+    , m_check({environment.registry, m_commands, m_session, m_log, m_settings, environment.wait})
+    , m_posting(m_log, m_session, m_settings, environment.clock, environment.workingDirectory)
+    , m_confirmation(environment.registry, m_commands, m_log, m_settings)
+    , m_liveReads({m_session, m_check, m_posting, m_confirmation, environment.registry})
+    , m_download({environment.registry, environment.control, m_commands, m_session, m_check,
+                  m_posting, m_log, m_report, environment.clock, environment.wait,
+                  environment.workingDirectory})
 {
+    connect(&m_dispatch, &MessageDispatch::liveRead, &m_liveReads, &LiveReadRoad::handle);
+    connect(&m_dispatch, &MessageDispatch::directoryReply, &m_download,
+            &DownloadCycle::directoryReply);
+    connect(&m_dispatch, &MessageDispatch::transferMessage, &m_download,
+            &DownloadCycle::transferMessage);
     // Until the workspace names the log folder, lines go to the working directory.
     m_log.setLocation(m_env.workingDirectory, QString());
     m_portStatus.setLocation(m_env.workingDirectory, QString());
     connect(&m_env.control, &NetworkControl::report, this,
             [this](const QString& text) { m_log.LogFile(text); });
-    connect(&m_env.control, &NetworkControl::failure, this, &ParvixServer::reportError);
+    connect(&m_env.control, &NetworkControl::failure, &m_report, &OperatorReport::reportError);
 }
 
 bool ParvixServer::start()
@@ -96,9 +106,7 @@ bool ParvixServer::start()
     FaseAvvio = u"ParvixHost.set"_s;
     if (!readCreatingDefault(
             inWorkingDirectory(SettingsFiles::TerminalTablePath),
-            [this](const QString& path, Error& e) {
-                return SettingsFiles::readTerminalTable(path, m_env.registry.table, e);
-            },
+            [this](const QString& path, Error& e) { return m_env.registry.table.read(path, e); },
             &SettingsFiles::createDefaultTerminalTable))
         return false;
 
@@ -157,20 +165,8 @@ bool ParvixServer::saveTerminalRows(const SettingsFiles::TerminalRows& rows, Err
     if (!SettingsFiles::writeTerminalRows(terminalTablePath(), rows, m_settings.NumTerminali,
                                           error))
         return false;
-    SettingsFiles::readTerminalTable(terminalTablePath(), m_env.registry.table, error);
+    m_env.registry.table.read(terminalTablePath(), error);
     return true;
-}
-
-void ParvixServer::addMessage(const QString& text)
-{
-    Q_EMIT messageAdded(text);
-}
-
-void ParvixServer::reportError(const QString& text)
-{
-    m_log.LogFile(text);
-    if (m_env.switches.Check1)
-        Q_EMIT errorAdded(text);
 }
 
 // The start-up error text; the program ends without stopping the service.

@@ -1,9 +1,8 @@
-#include "live/databasesession.h"
+#include "database/databasesession.h"
 
 #include "app/activitylog.h"
 #include "app/errorcatalogue.h"
-#include "live/sqlerror.h"
-#include "terminal/terminalregistry.h"
+#include "database/sqlerror.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -23,9 +22,8 @@ Error timedOut()
 
 } // namespace
 
-DatabaseSession::DatabaseSession(ActivityLog& log, TerminalRegistry& registry)
+DatabaseSession::DatabaseSession(ActivityLog& log)
     : m_log(log)
-    , m_registry(registry)
     , m_oneResult(qEnvironmentVariableIsSet("PARVIX_ONE_RESULT"))
 {}
 
@@ -49,7 +47,6 @@ void DatabaseSession::Open_DB()
         return;
     MsgErrore = u"Op DB:Errore #"_s + QString::number(error.number) + u" verificato: "_s +
                 error.description;
-    m_registry.BadgeErrato = 1;
     m_log.LogFile(MsgErrore);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/error.h"
-#include "live/connectionstring.h"
+#include "database/connectionstring.h"
 
 class QSqlError;
 

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "app/error.h"
-#include "live/connectionstring.h"
-#include "live/databasewatchdog.h"
-#include "live/dialect.h"
-#include "live/sessionquery.h"
+#include "database/connectionstring.h"
+#include "database/databasewatchdog.h"
+#include "database/dialect.h"
+#include "database/sessionquery.h"
 #include "platform/platform.h"
 
 #include <QDeadlineTimer>
@@ -17,7 +17,6 @@
 
 class ActivityLog;
 class QSqlError;
-class TerminalRegistry;
 
 // One database session per transit: Open_DB before the check, Close_DB after
 // the posting and the confirmation, whatever happened in between. The
@@ -39,7 +38,7 @@ class TerminalRegistry;
 class DatabaseSession
 {
 public:
-    DatabaseSession(ActivityLog& log, TerminalRegistry& registry);
+    explicit DatabaseSession(ActivityLog& log);
     ~DatabaseSession();
 
     void configure(const QString& StringaConn, const QString& workingDirectory);
@@ -103,7 +102,6 @@ private:
     Platform::FileIdentity fileIdentity() const;
 
     ActivityLog& m_log;
-    TerminalRegistry& m_registry;
     DatabaseTarget m_target;
     Dialect m_dialect;
     QString MsgErrore;

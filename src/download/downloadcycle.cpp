@@ -1,12 +1,12 @@
-#include "terminal/downloadcycle.h"
+#include "download/downloadcycle.h"
 
 #include "app/activitylog.h"
 #include "app/basictext.h"
 #include "app/crashpoint.h"
 #include "app/errorcatalogue.h"
 #include "app/eventwait.h"
-#include "app/server.h"
-#include "live/databasesession.h"
+#include "app/operatorreport.h"
+#include "database/databasesession.h"
 #include "spool/legacypass.h"
 #include "terminal/netctl/networkcontrol.h"
 #include "terminal/terminalcommands.h"
@@ -24,27 +24,25 @@ constexpr QChar EndOfTransmission(4);
 
 } // namespace
 
-DownloadCycle::DownloadCycle(ParvixServer& server, QObject* parent)
+DownloadCycle::DownloadCycle(const Collaborators& with, QObject* parent)
     : QObject(parent)
-    , m_server(server)
-    , m_spool(QDir(server.workingDirectory()).filePath(u"Scarico.db"_s))
-    , m_files(server.workingDirectory())
-    , m_posting(server, m_spool, m_files)
+    , m_with(with)
+    , m_spool(QDir(with.workingDirectory).filePath(u"Scarico.db"_s))
+    , m_files(with.workingDirectory)
+    , m_posting({with.session, with.check, with.posting, with.registry, with.log, with.report,
+                 with.clock},
+                m_spool, m_files)
 {
-    Timer3.setInterval(m_server.wait().scaled(IdleInterval));
+    Timer3.setInterval(m_with.wait.scaled(IdleInterval));
     m_transferTimeout.setSingleShot(true);
-    m_transferTimeout.setInterval(m_server.wait().scaled(TransferTimeout));
+    m_transferTimeout.setInterval(m_with.wait.scaled(TransferTimeout));
     connect(&Timer3, &QTimer::timeout, this, &DownloadCycle::Timer3Tick);
     connect(&m_transferTimeout, &QTimer::timeout, this,
             [this] { abortTransfer(u"nessuna risposta entro il tempo limite"_s); });
-    connect(&m_server.dispatch(), &MessageDispatch::directoryReply, this,
-            &DownloadCycle::directoryReply);
-    connect(&m_server.dispatch(), &MessageDispatch::transferMessage, this,
-            &DownloadCycle::transferMessage);
     // A terminal whose link drops in the middle of its transfer keeps its file.
-    connect(&m_server.control(), &NetworkControl::OnStateChange, this,
+    connect(&m_with.control, &NetworkControl::OnStateChange, this,
             [this](qint16 State, const QString&, qint16 NumTer) {
-                const TerminalRegistry& registry = m_server.registry();
+                const TerminalRegistry& registry = m_with.registry;
                 if (State == 0 && registry.InScarico && registry.TermInScarico == NumTer)
                     abortTransfer(u"collegamento caduto"_s);
             });
@@ -61,7 +59,7 @@ DownloadCycle::DownloadCycle(ParvixServer& server, QObject* parent)
 
 void DownloadCycle::start()
 {
-    m_server.registry().IndicePorta = 0;
+    m_with.registry.IndicePorta = 0;
     Timer3.start();
     if (!openSpool())
         return;
@@ -75,7 +73,7 @@ void DownloadCycle::start()
             unposted += count;
     }
     if (unposted > 0) {
-        m_server.log().LogFile(u"Scarico interrotto: registrazione dei transiti raccolti"_s);
+        m_with.log.LogFile(u"Scarico interrotto: registrazione dei transiti raccolti"_s);
         beginPosting();
     }
 }
@@ -86,8 +84,8 @@ bool DownloadCycle::openSpool()
 {
     qsizetype taken = 0;
     const auto legacy = [this, &taken] {
-        DatabaseSession& session = m_server.session();
-        Spool::Legacy found = LegacyPass::read(m_server.workingDirectory(), [&session](int token) {
+        DatabaseSession& session = m_with.session;
+        Spool::Legacy found = LegacyPass::read(m_with.workingDirectory, [&session](int token) {
             const qint64 mark = session.legacyPostedMark(token);
             session.Close_DB();
             return mark;
@@ -104,13 +102,13 @@ bool DownloadCycle::openSpool()
     if (created)
         CrashPoint::reach("migration-committed");
     // Taken in when the spool was made: never again, even into a spool made anew.
-    LegacyPass::removeFiles(m_server.workingDirectory());
+    LegacyPass::removeFiles(m_with.workingDirectory);
     if (taken > 0)
-        m_server.log().LogFile(
+        m_with.log.LogFile(
             u"Scarico: %1 transiti raccolti da una versione precedente presi in Scarico.db"_s.arg(
                 taken));
     if (m_spoolFault)
-        m_server.log().LogFile(
+        m_with.log.LogFile(
             u"Scarico: Scarico.db di nuovo utilizzabile, scarico dei terminali ripreso"_s);
     m_spoolFault = false;
     return true;
@@ -119,8 +117,9 @@ bool DownloadCycle::openSpool()
 void DownloadCycle::spoolFault(const Error& error)
 {
     if (!m_spoolFault)
-        m_server.reportError(u"Scarico: "_s + ErrorCatalogue::text(error) +
-                             u": Scarico.db non utilizzabile, scarico dei terminali sospeso"_s);
+        m_with.report.reportError(
+            u"Scarico: "_s + ErrorCatalogue::text(error) +
+            u": Scarico.db non utilizzabile, scarico dei terminali sospeso"_s);
     m_spoolFault = true;
     m_spool.close();
 }
@@ -132,7 +131,7 @@ void DownloadCycle::hold()
 
 void DownloadCycle::resume()
 {
-    if (!m_posting.isPosting() && !m_server.registry().InScarico)
+    if (!m_posting.isPosting() && !m_with.registry.InScarico)
         Timer3.start();
 }
 
@@ -144,7 +143,7 @@ void DownloadCycle::retryFailed()
             spoolFault(error);
         return;
     }
-    const TerminalRegistry& registry = m_server.registry();
+    const TerminalRegistry& registry = m_with.registry;
     if (registry.TermGiro == 0 && !registry.InScarico && !m_posting.isPosting())
         beginPosting();
 }
@@ -153,7 +152,7 @@ void DownloadCycle::Timer3Tick()
 {
     if (m_spoolFault && !openSpool())
         return;
-    TerminalRegistry& registry = m_server.registry();
+    TerminalRegistry& registry = m_with.registry;
     // A held posting is tried again between passes; collection goes on meanwhile.
     if (m_posting.isHeld() && registry.TermGiro == 0 && !registry.InScarico) {
         beginPosting();
@@ -168,12 +167,12 @@ void DownloadCycle::Timer3Tick()
         return;
     const TerminalRegistry::PortEntry port = TerminalRegistry::readPortEntry(entry);
     ++registry.IndicePorta;
-    m_server.commands().CercaFile(port.number, port.address);
+    m_with.commands.CercaFile(port.number, port.address);
 }
 
 void DownloadCycle::directoryReply(const ReceivedMessage& message)
 {
-    TerminalRegistry& registry = m_server.registry();
+    TerminalRegistry& registry = m_with.registry;
     // No new pass while a posting runs, nor while the spool cannot store one.
     if (m_posting.isPosting() || m_spoolFault)
         return;
@@ -181,7 +180,7 @@ void DownloadCycle::directoryReply(const ReceivedMessage& message)
     // A late answer to an earlier question: one transfer at a time, and the
     // scheduler asks this terminal again later.
     if (registry.InScarico) {
-        m_server.log().LogFile(
+        m_with.log.LogFile(
             u"Scarico terminale %1: \"%2\" giunto durante il trasferimento del terminale %3: "
             "ignorato"_s.arg(n)
                 .arg(message.text)
@@ -200,7 +199,7 @@ void DownloadCycle::directoryReply(const ReceivedMessage& message)
         registry.TermRisposta = 0;
         registry.TermGiro = n;
         registry.GiroInCorso = true;
-        Timer3.setInterval(m_server.wait().scaled(PassInterval));
+        Timer3.setInterval(m_with.wait.scaled(PassInterval));
         m_files.startCollecting();
     } else {
         registry.TermRisposta = n;
@@ -212,7 +211,7 @@ void DownloadCycle::directoryReply(const ReceivedMessage& message)
 
 void DownloadCycle::beginTransfer(qint16 number, const QString& address)
 {
-    TerminalRegistry& registry = m_server.registry();
+    TerminalRegistry& registry = m_with.registry;
     registry.InScarico = true;
     registry.TermInScarico = number;
     registry.ContaRecord[number] = 0;
@@ -220,12 +219,12 @@ void DownloadCycle::beginTransfer(qint16 number, const QString& address)
     m_stage = Stage::Listing;
     m_listing.clear();
     m_transferTimeout.start();
-    m_server.commands().Blocca(number, address);
+    m_with.commands.Blocca(number, address);
 }
 
 void DownloadCycle::transferMessage(const ReceivedMessage& message)
 {
-    TerminalRegistry& registry = m_server.registry();
+    TerminalRegistry& registry = m_with.registry;
     const QString& m = message.text;
     const qint16 n = message.NumTer;
     const QString trimmed = Basic::Trim(m);
@@ -236,11 +235,11 @@ void DownloadCycle::transferMessage(const ReceivedMessage& message)
         registry.ContaRecord[n] = 0;
         m_stage = Stage::Listing;
         m_listing.clear();
-        m_server.commands().Scarico(n, message.IPTer);
+        m_with.commands.Scarico(n, message.IPTer);
     } else if (Basic::Left(trimmed, 4) == u"TYPE"_s) {
         if (m == u"TYPE PASSAGGI ?*"_s) {
             m_stage = Stage::Discarded;
-            m_server.commands().Sblocca(n, message.IPTer);
+            m_with.commands.Sblocca(n, message.IPTer);
         }
     } else if (m.startsWith(StartOfText)) {
         // The terminal counts every record it sends, so a short one counts too.
@@ -257,7 +256,7 @@ void DownloadCycle::transferMessage(const ReceivedMessage& message)
             CrashPoint::reach("deletion-confirmed");
             m_stage = Stage::Deleted;
         }
-        m_server.commands().Sblocca(n, message.IPTer);
+        m_with.commands.Sblocca(n, message.IPTer);
     } else if (Basic::Left(trimmed, 7) == u"OFFLINE"_s) {
         if (registry.RecordRicevuti == registry.RecordAttesi) {
             registry.RecordRicevuti = 0;
@@ -270,27 +269,27 @@ void DownloadCycle::transferMessage(const ReceivedMessage& message)
 // The terminal deletes its file only after its listing is committed here.
 void DownloadCycle::endOfListing(qint16 n, const QString& address, const QString& m)
 {
-    TerminalRegistry& registry = m_server.registry();
+    TerminalRegistry& registry = m_with.registry;
     registry.RecordAttesi = Basic::Val(Basic::Mid(m, 2));
     registry.RecordRicevuti = static_cast<qint16>(registry.ContaRecord[n]);
     Error error;
     if (registry.RecordAttesi != registry.RecordRicevuti) {
-        m_server.log().LogFile(
+        m_with.log.LogFile(
             u"Scarico terminale %1: annunciati %2 record, ricevuti %3: il file resta sul terminale"_s
                 .arg(n)
                 .arg(registry.RecordAttesi)
                 .arg(registry.RecordRicevuti));
     } else if (!storeListing(n, error)) {
-        m_server.log().LogFile(u"Scarico terminale %1: "_s.arg(n) + ErrorCatalogue::text(error) +
-                               u": il file resta sul terminale"_s);
+        m_with.log.LogFile(u"Scarico terminale %1: "_s.arg(n) + ErrorCatalogue::text(error) +
+                           u": il file resta sul terminale"_s);
         spoolFault(error);
     } else {
         m_stage = Stage::Deleting;
-        m_server.commands().Cancella(n, address);
+        m_with.commands.Cancella(n, address);
         return;
     }
     m_stage = Stage::Discarded;
-    m_server.commands().Sblocca(n, address);
+    m_with.commands.Sblocca(n, address);
 }
 
 bool DownloadCycle::storeListing(qint16 n, Error& error)
@@ -313,25 +312,25 @@ bool DownloadCycle::storeListing(qint16 n, Error& error)
                               error))
         return false;
     if (known > 0)
-        m_server.log().LogFile(
+        m_with.log.LogFile(
             u"Scarico terminale %1: %2 record già raccolti prima di un'interruzione: non raccolti di nuovo"_s
                 .arg(n)
                 .arg(known));
     m_files.appendCollected(lines);
     Error unwritten;
     if (!m_files.writeSetAside(m_spool, unwritten))
-        m_server.log().LogFile(u"Scarico: "_s + ErrorCatalogue::text(unwritten) +
-                               u": ScaricoScartati.txt non scritto"_s);
+        m_with.log.LogFile(u"Scarico: "_s + ErrorCatalogue::text(unwritten) +
+                           u": ScaricoScartati.txt non scritto"_s);
     for (qsizetype i = 0; i < setAside.size(); ++i)
-        m_server.log().LogFile(u"Scarico terminale "_s + QString::number(n) +
-                               u": record non valido messo da parte in ScaricoScartati.txt"_s);
+        m_with.log.LogFile(u"Scarico terminale "_s + QString::number(n) +
+                           u": record non valido messo da parte in ScaricoScartati.txt"_s);
     CrashPoint::reach("listing-stored");
     return true;
 }
 
 void DownloadCycle::abortTransfer(const QString& reason)
 {
-    TerminalRegistry& registry = m_server.registry();
+    TerminalRegistry& registry = m_with.registry;
     if (!registry.InScarico)
         return;
     const qint16 n = static_cast<qint16>(registry.TermInScarico);
@@ -341,9 +340,9 @@ void DownloadCycle::abortTransfer(const QString& reason)
                "raccolti di nuovo"_s;
     else if (m_stage == Stage::Deleted)
         kept = u"elenco conservato e file cancellato, sblocco non confermato"_s;
-    m_server.log().LogFile(u"Scarico terminale %1: %2: %3"_s.arg(n).arg(reason, kept));
+    m_with.log.LogFile(u"Scarico terminale %1: %2: %3"_s.arg(n).arg(reason, kept));
     m_listing.clear();
-    m_server.commands().Sblocca(n, m_transferAddress);
+    m_with.commands.Sblocca(n, m_transferAddress);
     registry.RecordAttesi = 0;
     registry.RecordRicevuti = 0;
     finishTransfer();
@@ -351,7 +350,7 @@ void DownloadCycle::abortTransfer(const QString& reason)
 
 void DownloadCycle::finishTransfer()
 {
-    TerminalRegistry& registry = m_server.registry();
+    TerminalRegistry& registry = m_with.registry;
     registry.TermInScarico = 0;
     registry.InScarico = false;
     m_transferTimeout.stop();
@@ -360,11 +359,11 @@ void DownloadCycle::finishTransfer()
 
 void DownloadCycle::endPass()
 {
-    TerminalRegistry& registry = m_server.registry();
+    TerminalRegistry& registry = m_with.registry;
     registry.TermGiro = 0;
     registry.TermRisposta = 0;
     registry.GiroInCorso = false;
-    Timer3.setInterval(m_server.wait().scaled(IdleInterval));
+    Timer3.setInterval(m_with.wait.scaled(IdleInterval));
     beginPosting();
 }
 
@@ -376,6 +375,6 @@ void DownloadCycle::beginPosting()
 
 void DownloadCycle::resumeScheduler()
 {
-    Timer3.setInterval(m_server.wait().scaled(IdleInterval));
+    Timer3.setInterval(m_with.wait.scaled(IdleInterval));
     Timer3.start();
 }

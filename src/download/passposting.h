@@ -4,8 +4,14 @@
 
 #include <QObject>
 
-class ParvixServer;
+class ActivityLog;
+class BadgeCheck;
+class Clock;
+class DatabaseSession;
+class OperatorReport;
 class PassFiles;
+class TerminalRegistry;
+class TransitPosting;
 
 // The posting of stored transits: every pending line of the spool, whatever
 // pass collected it, in chronological order, in slices so that live reads
@@ -24,7 +30,18 @@ public:
     static constexpr int SliceMs = 3;
     static constexpr int Batch = 64; // lines read from the spool at a time
 
-    PassPosting(ParvixServer& server, Spool& spool, const PassFiles& files,
+    struct Collaborators
+    {
+        DatabaseSession& session;
+        BadgeCheck& check;
+        TransitPosting& posting;
+        TerminalRegistry& registry;
+        ActivityLog& log;
+        OperatorReport& report;
+        const Clock& clock;
+    };
+
+    PassPosting(const Collaborators& with, Spool& spool, const PassFiles& files,
                 QObject* parent = nullptr);
 
     // A run: lines a stop left in flight are settled, then every pending line
@@ -72,7 +89,7 @@ private:
     void end();
     bool flush(Error& error);
 
-    ParvixServer& m_server;
+    Collaborators m_with;
     Spool& m_spool;
     const PassFiles& m_files;
     QString m_journalPath;

@@ -1,6 +1,6 @@
-#include "app/headlessconsole.h"
+#include "server/headlessconsole.h"
 
-#include "app/server.h"
+#include "server/server.h"
 #include "terminal/terminalregistry.h"
 
 #include <QTextStream>
@@ -14,9 +14,9 @@ HeadlessConsole::HeadlessConsole(ParvixServer& server, QTextStream& out, QObject
     connect(&server, &ParvixServer::titleChanged, this, &HeadlessConsole::showTitle);
     connect(&server.registry(), &TerminalRegistry::portAdded, this,
             [this](const QString& text) { print(u"[port] "_s, text); });
-    connect(&server, &ParvixServer::messageAdded, this,
+    connect(&server.report(), &OperatorReport::messageAdded, this,
             [this](const QString& text) { print(u"[msg] "_s, text); });
-    connect(&server, &ParvixServer::errorAdded, this,
+    connect(&server.report(), &OperatorReport::errorAdded, this,
             [this](const QString& text) { print(u"[err] "_s, text); });
 }
 

@@ -1,13 +1,13 @@
-#include "posting/passposting.h"
+#include "download/passposting.h"
 
 #include "app/activitylog.h"
 #include "app/basictext.h"
 #include "app/clock.h"
 #include "app/crashpoint.h"
 #include "app/errorcatalogue.h"
-#include "app/server.h"
+#include "app/operatorreport.h"
+#include "database/databasesession.h"
 #include "live/badgecheck.h"
-#include "live/databasesession.h"
 #include "posting/transitposting.h"
 #include "spool/appendonce.h"
 #include "spool/passfiles.h"
@@ -28,24 +28,24 @@ constexpr int KeepDays = 30;
 
 } // namespace
 
-PassPosting::PassPosting(ParvixServer& server, Spool& spool, const PassFiles& files,
+PassPosting::PassPosting(const Collaborators& with, Spool& spool, const PassFiles& files,
                          QObject* parent)
     : QObject(parent)
-    , m_server(server)
+    , m_with(with)
     , m_spool(spool)
     , m_files(files)
 {}
 
 bool PassPosting::probe(Error& error)
 {
-    return m_server.session().connect(error) && checkMarkerTable(error);
+    return m_with.session.connect(error) && checkMarkerTable(error);
 }
 
 // On an open session: once per connection, as a site may install the table
 // (or restore a database without it) while the server runs.
 bool PassPosting::checkMarkerTable(Error& error)
 {
-    DatabaseSession& session = m_server.session();
+    DatabaseSession& session = m_with.session;
     if (m_markerKnown && m_probedConnection == session.connectionSerial())
         return true;
     Error missing;
@@ -57,11 +57,11 @@ bool PassPosting::checkMarkerTable(Error& error)
         return false;
     }
     if (!present && (m_markerTable || !m_markerKnown))
-        m_server.reportError(
+        m_with.report.reportError(
             u"Tabella ParvixScarico assente: i transiti scaricati sono registrati senza "
             "contrassegno, e uno interrotto durante la registrazione va verificato a mano"_s);
     else if (present && !m_markerTable)
-        m_server.log().LogFile(
+        m_with.log.LogFile(
             u"Tabella ParvixScarico presente: i transiti scaricati sono registrati con "
             "contrassegno"_s);
     m_markerTable = present;
@@ -74,7 +74,7 @@ void PassPosting::begin()
 {
     if (m_posting)
         return;
-    m_journalPath = m_server.posting().journalPath();
+    m_journalPath = m_with.posting.journalPath();
     Error error;
     const Result settled = settle(error);
     if (settled != Result::Next)
@@ -91,8 +91,8 @@ void PassPosting::begin()
         return stop(Result::SpoolFault, error);
     Error unwritten;
     if (!m_files.writeOrdered(m_spool, unwritten))
-        m_server.log().LogFile(u"Scarico: "_s + ErrorCatalogue::text(unwritten) +
-                               u": ScaricoOK.txt non scritto"_s);
+        m_with.log.LogFile(u"Scarico: "_s + ErrorCatalogue::text(unwritten) +
+                           u": ScaricoOK.txt non scritto"_s);
     CrashPoint::reach("posting-ordered");
     m_posting = true;
     m_posted = m_rejected = m_failed = 0;
@@ -114,8 +114,8 @@ PassPosting::Result PassPosting::settle(Error& error)
         return journal;
     Error unwritten;
     if (!m_files.writeSetAside(m_spool, unwritten))
-        m_server.log().LogFile(u"Scarico: "_s + ErrorCatalogue::text(unwritten) +
-                               u": ScaricoScartati.txt non scritto"_s);
+        m_with.log.LogFile(u"Scarico: "_s + ErrorCatalogue::text(unwritten) +
+                           u": ScaricoScartati.txt non scritto"_s);
     return Result::Next;
 }
 
@@ -135,9 +135,10 @@ PassPosting::Result PassPosting::resolveInFlight(Error& error)
                 return Result::Held;
             outcome.state = committed ? Spool::State::JournalDue : Spool::State::Pending;
         } else {
-            m_server.reportError(u"Scarico: transito in registrazione a un'interruzione, senza "
-                                 "contrassegno per saperne l'esito: da verificare "_s +
-                                 QString::fromLatin1(line.transit.line()).trimmed());
+            m_with.report.reportError(
+                u"Scarico: transito in registrazione a un'interruzione, senza "
+                "contrassegno per saperne l'esito: da verificare "_s +
+                QString::fromLatin1(line.transit.line()).trimmed());
         }
         m_outcomes.append(outcome);
     }
@@ -159,8 +160,8 @@ PassPosting::Result PassPosting::settleJournal(Error& error)
         const QString path = line.journalPath.isEmpty() ? m_journalPath : line.journalPath;
         Error unwritten;
         if (!AppendOnce::settle(path, line.journalAt, line.journalLine, unwritten)) {
-            m_server.log().LogFile(ErrorCatalogue::text(unwritten) +
-                                   u": %1 righe del giornale da scrivere"_s.arg(due.size()));
+            m_with.log.LogFile(ErrorCatalogue::text(unwritten) +
+                               u": %1 righe del giornale da scrivere"_s.arg(due.size()));
             break;
         }
         CrashPoint::reach("journal-settled");
@@ -196,7 +197,7 @@ void PassPosting::postSlice()
 // slice, so that nothing of the failed line stays on any backend.
 PassPosting::Result PassPosting::postBatch(Error& error)
 {
-    DatabaseSession& session = m_server.session();
+    DatabaseSession& session = m_with.session;
     if (!session.connect(error) || !checkMarkerTable(error) || !session.begin(error))
         return Result::Held;
     QElapsedTimer slice;
@@ -223,7 +224,7 @@ PassPosting::Result PassPosting::postBatch(Error& error)
             m_batch.removeAt(accepted.size());
             if (postedBefore) {
                 // A power cut took the spool's record of it, not the database's.
-                m_server.reportError(
+                m_with.report.reportError(
                     u"Scarico: transito registrato prima di un'interruzione (contrassegno "
                     "presente), non registrato di nuovo; la sua riga di Backup.txt va "
                     "verificata: "_s +
@@ -255,7 +256,7 @@ PassPosting::Result PassPosting::postBatch(Error& error)
     CrashPoint::reach("line-intent");
     if (!session.commit(error)) {
         // Whether it committed, the markers tell at the next run.
-        m_server.log().LogFile(ErrorCatalogue::text(error));
+        m_with.log.LogFile(ErrorCatalogue::text(error));
         error.unreachable = true;
         return Result::Held;
     }
@@ -268,7 +269,7 @@ PassPosting::Result PassPosting::postBatch(Error& error)
         m_committed = !committing.isEmpty();
         return Result::Next;
     }
-    m_server.log().LogFile(ErrorCatalogue::text(unwritten));
+    m_with.log.LogFile(ErrorCatalogue::text(unwritten));
     for (Spool::Outcome& outcome : committing) {
         outcome.state = Spool::State::JournalDue;
         m_outcomes.append(outcome);
@@ -281,25 +282,25 @@ PassPosting::Posted PassPosting::postLine(const Spool::Line& line, QByteArray& j
                                           Error& error)
 {
     const CollectedTransit& transit = line.transit;
-    TerminalRegistry& registry = m_server.registry();
+    TerminalRegistry& registry = m_with.registry;
     registry.NumRicevuto = transit.NumTer;
     registry.IPRicevuto = transit.IPTer;
     registry.RecordTransito = transit.record;
     registry.CodiceFunzione = Basic::Mid(transit.record, 18, 2);
     const TransitRead read{static_cast<qint16>(transit.NumTer), transit.IPTer, transit.record,
                            registry.CodiceFunzione};
-    ActivityLog& log = m_server.log();
+    ActivityLog& log = m_with.log;
     log.SpY(401);
     const auto done = qScopeGuard([&log] { log.SpY(501); });
     TransitContext context;
-    const Verdict verdict = m_server.check().Controlla(read, context);
+    const Verdict verdict = m_with.check.Controlla(read, context);
     if (verdict.kind == Verdict::Kind::Rejected)
         return Posted::Rejected;
     if (verdict.kind == Verdict::Kind::Failed) {
         error = verdict.error;
         return Posted::Failed;
     }
-    if (!m_server.posting().CalcolaMov(read, context, journalLine, error) ||
+    if (!m_with.posting.CalcolaMov(read, context, journalLine, error) ||
         (m_markerTable && !insertMarker(m_spool.key(line), error)))
         return Posted::Failed;
     return Posted::Accepted;
@@ -309,9 +310,9 @@ PassPosting::Posted PassPosting::postLine(const Spool::Line& line, QByteArray& j
 bool PassPosting::markerPresent(const Spool::Line& line, bool& present, Error& error)
 {
     SessionQuery marker;
-    if (!m_server.session().run(marker,
-                                u"SELECT COUNT(*) AS Quanti FROM ParvixScarico WHERE Chiave = ?"_s,
-                                {m_spool.key(line)}, error) ||
+    if (!m_with.session.run(marker,
+                            u"SELECT COUNT(*) AS Quanti FROM ParvixScarico WHERE Chiave = ?"_s,
+                            {m_spool.key(line)}, error) ||
         !marker.next()) {
         error.unreachable = true;
         return false;
@@ -322,12 +323,12 @@ bool PassPosting::markerPresent(const Spool::Line& line, bool& present, Error& e
 
 bool PassPosting::insertMarker(const QString& key, Error& error)
 {
-    DatabaseSession& session = m_server.session();
+    DatabaseSession& session = m_with.session;
     SessionQuery marker;
     if (session.run(marker, u"INSERT INTO ParvixScarico (Chiave, Registrato) VALUES (?, ?)"_s,
-                    {key, session.dialect().dateTime(m_server.clock().now())}, error))
+                    {key, session.dialect().dateTime(m_with.clock.now())}, error))
         return true;
-    m_server.log().LogFile(ErrorCatalogue::text(error));
+    m_with.log.LogFile(ErrorCatalogue::text(error));
     return false;
 }
 
@@ -344,9 +345,10 @@ void PassPosting::stop(Result result, const Error& error)
     if (!m_held) {
         qint64 waiting = 0;
         m_spool.count(Spool::State::Pending, waiting, unrecorded);
-        m_server.reportError(u"Scarico: "_s + ErrorCatalogue::text(error) +
-                             u": database non raggiungibile, registrazione sospesa (%1 transiti "
-                             "in attesa)"_s.arg(waiting));
+        m_with.report.reportError(
+            u"Scarico: "_s + ErrorCatalogue::text(error) +
+            u": database non raggiungibile, registrazione sospesa (%1 transiti "
+            "in attesa)"_s.arg(waiting));
     }
     m_held = true;
     Q_EMIT held();
@@ -356,7 +358,7 @@ void PassPosting::stop(Result result, const Error& error)
 void PassPosting::clearHold()
 {
     if (std::exchange(m_held, false))
-        m_server.log().LogFile(u"Scarico: database raggiungibile, registrazione ripresa"_s);
+        m_with.log.LogFile(u"Scarico: database raggiungibile, registrazione ripresa"_s);
 }
 
 void PassPosting::end()
@@ -372,16 +374,16 @@ void PassPosting::end()
         return stop(Result::SpoolFault, error);
     const QString unposted = m_files.path(u"ScaricoNonRegistrati.txt"_s);
     if ((failed > 0 || QFile::exists(unposted)) && !m_files.writeUnposted(m_spool, error))
-        m_server.log().LogFile(u"Scarico: "_s + ErrorCatalogue::text(error) +
-                               u": ScaricoNonRegistrati.txt non scritto"_s);
+        m_with.log.LogFile(u"Scarico: "_s + ErrorCatalogue::text(error) +
+                           u": ScaricoNonRegistrati.txt non scritto"_s);
     const QString summary =
         u"Scarico: %1 transiti registrati, %2 rifiutati, %3 non registrati"_s.arg(m_posted)
             .arg(m_rejected)
             .arg(m_failed);
     if (m_failed > 0)
-        m_server.reportError(summary + u" (ScaricoNonRegistrati.txt)"_s);
+        m_with.report.reportError(summary + u" (ScaricoNonRegistrati.txt)"_s);
     else
-        m_server.log().LogFile(summary);
+        m_with.log.LogFile(summary);
     const QDateTime now = QDateTime::currentDateTimeUtc();
     if (!m_lastPrune.isValid() || m_lastPrune.secsTo(now) > 86400) {
         m_lastPrune = now;
@@ -405,7 +407,7 @@ bool PassPosting::retryFailed(Error& error)
     qint64 count = 0;
     if (!m_spool.retryFailed(count, error))
         return false;
-    m_server.log().LogFile(
+    m_with.log.LogFile(
         u"Scarico: %1 transiti non registrati rimessi in registrazione"_s.arg(count));
     return true;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "posting/passposting.h"
+#include "download/passposting.h"
 #include "spool/collectedtransit.h"
 #include "spool/passfiles.h"
 #include "spool/spool.h"
@@ -9,7 +9,16 @@
 #include <QObject>
 #include <QTimer>
 
-class ParvixServer;
+class ActivityLog;
+class BadgeCheck;
+class Clock;
+class DatabaseSession;
+class EventWait;
+class NetworkControl;
+class OperatorReport;
+class TerminalCommands;
+class TerminalRegistry;
+class TransitPosting;
 
 // The download cycle: Timer3 asks the ports in turn for their transit file;
 // the first terminal with a file starts a pass; each terminal with a file is
@@ -27,7 +36,22 @@ public:
     static constexpr int PassInterval = 2000;
     static constexpr int TransferTimeout = 60000;
 
-    explicit DownloadCycle(ParvixServer& server, QObject* parent = nullptr);
+    struct Collaborators
+    {
+        TerminalRegistry& registry;
+        NetworkControl& control;
+        TerminalCommands& commands;
+        DatabaseSession& session;
+        BadgeCheck& check;
+        TransitPosting& posting;
+        ActivityLog& log;
+        OperatorReport& report;
+        const Clock& clock;
+        const EventWait& wait;
+        QString workingDirectory; // Scarico.db and the pass files
+    };
+
+    explicit DownloadCycle(const Collaborators& with, QObject* parent = nullptr);
 
     // Timer3 on; lines a stop or a crash left unposted are posted first.
     void start();
@@ -68,7 +92,7 @@ private:
     void beginPosting();
     void resumeScheduler();
 
-    ParvixServer& m_server;
+    Collaborators m_with;
     Spool m_spool;
     PassFiles m_files;
     PassPosting m_posting;

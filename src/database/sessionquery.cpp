@@ -1,6 +1,6 @@
-#include "live/sessionquery.h"
+#include "database/sessionquery.h"
 
-#include "live/databasewatchdog.h"
+#include "database/databasewatchdog.h"
 
 #include <utility>
 
