@@ -1,6 +1,4 @@
-#include "database/databasesession.h"
-#include "live/badgecheck.h"
-#include "support/serverfixture.h"
+#include "support/livefixture.h"
 #include "support/testrecord.h"
 
 #include <QtTest>
@@ -31,7 +29,8 @@ private Q_SLOTS:
     void oneResultAtATime();
 
 private:
-    bool start(const QString& modoTarga = u"TARGA"_s);
+    // Trace points on, and the site's way of naming orders.
+    void configure(const QString& modoTarga = u"TARGA"_s);
     // The check of one read inside its own session, as the live road runs
     // it; whether it was accepted.
     bool check(const QString& record, qint16 terminal = 1);
@@ -39,30 +38,28 @@ private:
     // and the check's own lines ("Badge Errato" gives "Errato").
     QStringList traces() const;
 
-    std::unique_ptr<ServerFixture> m_fixture;
+    std::unique_ptr<LiveFixture> m_fixture;
 };
 
 void TestBadgeCheck::init()
 {
-    m_fixture = std::make_unique<ServerFixture>();
+    m_fixture = std::make_unique<LiveFixture>();
     QVERIFY(m_fixture->useDatabase());
 }
 
-bool TestBadgeCheck::start(const QString& modoTarga)
+void TestBadgeCheck::configure(const QString& modoTarga)
 {
-    m_fixture->setModoTarga(modoTarga);
+    m_fixture->settings.ModoTarga = modoTarga;
     m_fixture->switches.TraceON = true;
-    return m_fixture->start();
 }
 
 bool TestBadgeCheck::check(const QString& record, qint16 terminal)
 {
-    ParvixServer& server = *m_fixture->server;
     TransitContext context;
-    server.session().Open_DB();
-    server.check().Controlla(
+    m_fixture->session.Open_DB();
+    m_fixture->check.Controlla(
         {terminal, u"127.0.0.%1"_s.arg(10 + terminal), record, record.mid(17, 2)}, context);
-    server.session().Close_DB();
+    m_fixture->session.Close_DB();
     return m_fixture->registry.BadgeErrato == 0;
 }
 
@@ -122,14 +119,14 @@ void TestBadgeCheck::outcomes()
     QFETCH(QString, display);
     QFETCH(QStringList, traced);
     QFETCH(QStringList, logged);
-    QVERIFY(start(modoTarga));
+    configure(modoTarga);
     QCOMPARE(check(record), display.isEmpty());
     QTRY_COMPARE(m_fixture->sent(),
                  display.isEmpty() ? QStringList() : QStringList{BadgeCheck::displayText(display)});
     QTRY_COMPARE(traces(), QStringList{u"SpY:401"_s} + traced + QStringList{u"SpY:501"_s} + logged);
     // The connection waits for the next transit, which takes it as it is; the
     // embedded database keeps a write-ahead log.
-    DatabaseSession& session = m_fixture->server->session();
+    DatabaseSession& session = m_fixture->session;
     const quint64 serial = session.connectionSerial();
     QVERIFY(session.isOpen());
     check(record);
@@ -142,7 +139,7 @@ void TestBadgeCheck::outcomes()
 // the read's own terminal, and not while a file is transferred.
 void TestBadgeCheck::rejectionIsAnsweredLaterOnItsOwnTerminal()
 {
-    QVERIFY(start());
+    configure();
     m_fixture->wait = EventWait(0.2);
     QVERIFY(!check(record(u"0099"_s, u"#C"_s)));
     QVERIFY(check(record(u"0042"_s, u"#C"_s), 2)); // served during the wait
@@ -208,11 +205,10 @@ void TestBadgeCheck::failuresLogTheirLines()
     if (kind == u"moved"_s && database.backend() != u"sqlite"_s)
         QSKIP("the embedded database file only");
     if (kind == u"unreachable"_s)
-        m_fixture->workspace.write(u"Set/Connection.set"_s,
-                                   database.isPostgreSQL()
-                                       ? "\"Provider=PostgreSQL;Host=127.0.0.1;Port=1;Database=x\""
-                                       : "\"Provider=SQLite;Data Source=missing.db\"");
-    QVERIFY(start());
+        m_fixture->useConnection(database.isPostgreSQL()
+                                     ? u"Provider=PostgreSQL;Host=127.0.0.1;Port=1;Database=x"_s
+                                     : u"Provider=SQLite;Data Source=missing.db"_s);
+    configure();
     if (kind == u"moved"_s) {
         QVERIFY(check(record));
         QVERIFY(QFile::rename(m_fixture->workspace.filePath(u"parvix.db"_s),
@@ -233,7 +229,7 @@ void TestBadgeCheck::failuresLogTheirLines()
     QVERIFY(!m_fixture->workspace.exists(u"missing.db"_s));
     // A failed statement retires the connection, a refused value does not; the
     // moved file's new connection is left registered, unopened.
-    QCOMPARE(m_fixture->server->session().isOpen(), kept);
+    QCOMPARE(m_fixture->session.isOpen(), kept);
     QCOMPARE(QSqlDatabase::contains(u"parvix-transit"_s), kept || kind == u"moved"_s);
 }
 
@@ -242,8 +238,8 @@ void TestBadgeCheck::failuresLogTheirLines()
 // one read only in part, holds neither the connection nor the writes after it.
 void TestBadgeCheck::oneResultAtATime()
 {
-    QVERIFY(start());
-    DatabaseSession& session = m_fixture->server->session();
+    configure();
+    DatabaseSession& session = m_fixture->session;
     const QString employees =
         u"SELECT NumOrdine FROM Dipendenti WHERE NumOrdine > ? ORDER BY NumOrdine"_s;
     Error error;

@@ -1,6 +1,4 @@
-#include "live/badgecheck.h"
-#include "live/confirmation.h"
-#include "support/serverfixture.h"
+#include "support/livefixture.h"
 
 #include <QtTest>
 
@@ -41,16 +39,15 @@ void TestConfirmation::answersWithItsText()
     QFETCH(int, result);
     QFETCH(bool, failed);
     QFETCH(QStringList, answer);
-    ServerFixture fixture;
-    fixture.setModoTarga(modoTarga);
-    QVERIFY(fixture.start());
+    LiveFixture fixture;
+    fixture.settings.ModoTarga = modoTarga;
     fixture.control.setResult(u"SendText"_s, qint16(result));
     fixture.registry.InScarico = true; // sent also while a terminal's file is transferred
     fixture.registry.BadgeErrato = qint16(failed);
     // Badge 7 entering at 08:05; order 4711, plate AB123CDXYZ, position 3.
     const TransitContext context{7,  0,  {},        u"08"_s, u"05"_s,         1,
                                  {}, {}, u"4711"_s, {},      u"AB123CDXYZ"_s, 3};
-    fixture.server->confirmation().Conferma({4, u"127.0.0.14"_s, QString(), function}, context);
+    fixture.confirmation.Conferma({4, u"127.0.0.14"_s, QString(), function}, context);
     // The terminal answered is the one addressed last.
     QCOMPARE(u"%1 %2"_s.arg(fixture.registry.NumCorrente).arg(fixture.registry.IPCorrente),
              u"4 127.0.0.14"_s);

@@ -1,5 +1,4 @@
-#include "live/badgecheck.h"
-#include "support/serverfixture.h"
+#include "support/livefixture.h"
 #include "support/testrecord.h"
 
 #include <QtTest>
@@ -51,24 +50,24 @@ private:
     // A live read from terminal 1; what its terminal was shown, if anything.
     QString post(const TestRecord& record);
 
-    std::unique_ptr<ServerFixture> m_fixture;
+    std::unique_ptr<LiveFixture> m_fixture;
 };
 
 bool TestPosting::start(const QString& settings)
 {
-    m_fixture = std::make_unique<ServerFixture>();
+    m_fixture = std::make_unique<LiveFixture>();
     const QStringList s = settings.split(u',');
-    m_fixture->workspace.write(u"Set/ParvixIP.set"_s,
-                               "0, " + s[0].toLatin1() + ", " + s[1].toLatin1() + "\r\n");
-    m_fixture->workspace.write(u"Set/Filiale.set"_s, s[2].toLatin1() + "\r\n");
+    m_fixture->settings.PresAuto = s[0].toShort();
+    m_fixture->settings.PresAutoFine = s[1].toShort();
+    m_fixture->settings.NumFiliale = s[2].toShort();
     m_fixture->switches.TraceON = true;
-    return m_fixture->useDatabase() && m_fixture->start();
+    return m_fixture->useDatabase();
 }
 
 QString TestPosting::post(const TestRecord& record)
 {
     m_fixture->control.clearCalls();
-    m_fixture->say(1, record.text());
+    m_fixture->read(1, record.text());
     // An accepted read is answered at once, a rejection one (scaled) second later.
     return QTest::qWaitFor([this] { return !m_fixture->control.sends().isEmpty(); }, 100)
                ? m_fixture->sent().first()

@@ -1,0 +1,42 @@
+# The core's folders are layers, lowest first: a file includes headers of its
+# own folder or of folders listed before it, never of one listed after it.
+# Run as: cmake -DSOURCE_DIR=<src> -P layers.cmake
+set(layers platform app terminal/netctl database posting spool terminal live download server
+    console)
+
+# The index of the deepest listed folder holding `path`; files at the top (main.cpp) sit above all.
+function(layer_of path result)
+    list(LENGTH layers found)
+    set(depth 0)
+    set(index 0)
+    foreach(layer ${layers})
+        string(LENGTH "${layer}/" length)
+        string(SUBSTRING "${path}" 0 ${length} prefix)
+        if(prefix STREQUAL "${layer}/" AND length GREATER depth)
+            set(found ${index})
+            set(depth ${length})
+        endif()
+        math(EXPR index "${index} + 1")
+    endforeach()
+    set(${result} ${found} PARENT_SCOPE)
+endfunction()
+
+file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/*.h ${SOURCE_DIR}/*.cpp)
+set(upward 0)
+foreach(source ${sources})
+    layer_of(${source} from)
+    file(STRINGS ${SOURCE_DIR}/${source} includes REGEX "^#include \"[^\"]+/[^\"]+\"")
+    foreach(line ${includes})
+        string(REGEX REPLACE "^#include \"([^\"]+)\".*" "\\1" header "${line}")
+        layer_of(${header} to)
+        if(to GREATER from)
+            message("${source} includes ${header}, a layer above its own")
+            math(EXPR upward "${upward} + 1")
+        endif()
+    endforeach()
+endforeach()
+if(upward GREATER 0)
+    message(FATAL_ERROR "${upward} includes against the layers")
+endif()
+list(LENGTH sources count)
+message("${count} files, every include within its layer or below")
