@@ -2,7 +2,15 @@
 
 #include "app/datedline.h"
 
+#include <QDir>
+
 using namespace Qt::StringLiterals;
+
+FakeSite::FakeSite()
+{
+    QDir(workspace.path()).mkpath(u"Log"_s);
+    QDir(workspace.path()).mkpath(u"Backup"_s);
+}
 
 bool FakeSite::makeDatabase()
 {

@@ -85,6 +85,8 @@ private:
 class FakeSite
 {
 public:
+    FakeSite();
+
     // A message from terminal `terminal` at 127.0.0.(10 + terminal).
     void say(int terminal, const QString& text);
     // The texts sent to terminals, in order.

@@ -1,7 +1,5 @@
 #include "support/livefixture.h"
 
-#include <QDir>
-
 using namespace Qt::StringLiterals;
 
 LiveFixture::LiveFixture()
@@ -10,8 +8,6 @@ LiveFixture::LiveFixture()
     settings.CartellaBackup = u"Backup"_s;
     settings.ModoTarga = u"TARGA"_s;
     settings.NumFiliale = 1;
-    QDir(workspace.path()).mkpath(u"Backup"_s);
-    QDir(workspace.path()).mkpath(u"Log"_s);
     log.setLocation(workspace.path(), settings.CartellaRegistro);
 }
 

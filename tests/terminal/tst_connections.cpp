@@ -1,4 +1,8 @@
-#include "support/serverfixture.h"
+#include "app/activitylog.h"
+#include "app/operatorreport.h"
+#include "app/portstatusfile.h"
+#include "app/settings.h"
+#include "support/fakesite.h"
 #include "terminal/connections.h"
 #include "terminal/messagedispatch.h"
 #include "terminal/terminalcommands.h"
@@ -28,15 +32,34 @@ QStringList greeted(const QList<int>& numbers)
     return calls;
 }
 
+// The terminal parts alone, built as the server builds them; the log and the
+// port status file in "Log".
+struct TerminalParts : FakeSite
+{
+    TerminalParts()
+    {
+        log.setLocation(workspace.path(), u"Log"_s);
+        portStatus.setLocation(workspace.path(), u"Log"_s);
+    }
+
+    Settings settings;
+    ActivityLog log{clock, switches};
+    OperatorReport report{log, switches};
+    PortStatusFile portStatus{clock};
+    TerminalCommands commands{registry, control, wait};
+    Connections connections{{registry, control, commands, portStatus, report, settings, wait}};
+    MessageDispatch dispatch{{registry, control, connections, log, report, switches}};
+};
+
 } // namespace
 
 // Terminals 1, 3, 6 and 21 at 127.0.0.(10 + number), in slots 0, 2, 5 and 20; NumTerminali is
-// `count`, every OpenLink and SendText gives `result`; Salva Tutto is off. Steps after start-up:
-// "collega", "tick" (Timer4), "restart" (Timer4's count), "connect address", "state state address
-// number", "InScarico" (of terminal 1), "OPT1", "link type", "say number text", "Blocca number
-// address", "Cancella number address", "later", "registers" (NumCorrente, IPCorrente). What they
-// cause, by kind: calls, port status entries, log lines, then the messages handed on ("kind number
-// address text") and the echoes.
+// `count`, every OpenLink and SendText gives `result`; Salva Tutto is off. Steps after a first
+// pass: "collega", "tick" (Timer4), "restart" (Timer4's count), "connect address", "state state
+// address number", "InScarico" (of terminal 1), "OPT1", "link type", "say number text", "Blocca
+// number address", "Cancella number address", "later", "registers" (NumCorrente, IPCorrente). What
+// they cause, by kind: calls, port status entries, log lines, then the messages handed on ("kind
+// number address text") and the echoes.
 class TestConnections : public QObject
 {
     Q_OBJECT
@@ -123,25 +146,22 @@ private Q_SLOTS:
         QFETCH(int, result);
         QFETCH(QStringList, steps);
         QFETCH(QStringList, expected);
-        QList<QStringList> table;
-        for (const QString& number : {u"1"_s, u"0"_s, u"3"_s, QString(), u"-4"_s, u"6"_s})
-            table.append({number, u"127.0.0.%1"_s.arg(11 + table.size())});
-        while (table.size() < TerminalTable::SlotCount)
-            table.append({u"0"_s, u"127.0.0.99"_s});
-        table.last() = {u"21"_s, u"127.0.0.31"_s};
-        QStringList heard;
-        ServerFixture fixture(table);
-        fixture.workspace.write(u"Set/ParvixIP.set"_s, QByteArray::number(count) + ",0,0");
-        QVERIFY(fixture.start());
-        fixture.server->holdTimers();
-        QTest::qWait(fixture.wait.scaled(Connections::Timer5Interval) + 20); // the second pass
+        TerminalParts fixture;
+        TerminalTable& table = fixture.registry.table;
+        table.NumTerminale = {u"1"_s, u"0"_s, u"3"_s, QString(), u"-4"_s, u"6"_s};
+        for (int slot = 0; slot < TerminalTable::SlotCount; ++slot)
+            table.IPTerminale[slot] = u"127.0.0.%1"_s.arg(slot < 6 ? 11 + slot : 99);
+        table.NumTerminale.back() = u"21"_s;
+        table.IPTerminale.back() = u"127.0.0.31"_s;
+        fixture.settings.NumTerminali = count;
+        fixture.connections.Collega();
         const qsizetype logged = fixture.logLines().size();
         fixture.control.clearCalls();
         fixture.control.setResult(u"OpenLink"_s, qint16(result));
         fixture.control.setResult(u"SendText"_s, qint16(result));
         fixture.registry.TermInScarico = 1;
-        MessageDispatch& dispatch = fixture.server->dispatch();
-        dispatch.disconnect(); // what it hands on stops here
+        MessageDispatch& dispatch = fixture.dispatch;
+        QStringList heard;
         const auto hand = [&heard](const QString& kind) {
             return [&heard, kind](const ReceivedMessage& m) {
                 heard << u"%1 %2 %3 %4"_s.arg(kind, QString::number(m.NumTer), m.IPTer, m.text);
@@ -154,10 +174,9 @@ private Q_SLOTS:
         });
         // Messages shown and errors listed (Visualizza Errori is on).
         for (const auto added : {&OperatorReport::messageAdded, &OperatorReport::errorAdded})
-            connect(&fixture.server->report(), added, this,
-                    [&heard](const QString& text) { heard << text; });
+            connect(&fixture.report, added, this, [&heard](const QString& text) { heard << text; });
 
-        Connections& links = fixture.server->connections();
+        Connections& links = fixture.connections;
         for (const QString& step : steps) {
             const QStringList f = step.split(u' ');
             if (f[0] == u"collega"_s)
@@ -184,9 +203,9 @@ private Q_SLOTS:
                 heard << u"%1 %2"_s.arg(fixture.registry.NumCorrente)
                              .arg(fixture.registry.IPCorrente);
             else if (f[0] == u"Blocca"_s)
-                fixture.server->commands().Blocca(f[1].toShort(), f[2]);
+                fixture.commands.Blocca(f[1].toShort(), f[2]);
             else
-                fixture.server->commands().Cancella(f[1].toShort(), f[2]);
+                fixture.commands.Cancella(f[1].toShort(), f[2]);
         }
 
         const QString ports = u"Log/StatoPorteQZ.txt"_s;
