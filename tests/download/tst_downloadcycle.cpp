@@ -336,12 +336,24 @@ private Q_SLOTS:
         QVERIFY(m_fixture->start());
         QTRY_VERIFY(!m_fixture->server->download().isPosting());
         QCOMPARE(hours(), (QStringList{u"6"_s, u"7"_s}));
+        QCOMPARE(logged(u"Impossibile trovare il percorso"_s), 2);
         QVERIFY(QDir(m_fixture->workspace.path()).mkpath(u"Backup"_s));
         m_fixture->server->download().retryFailed();
         QTRY_COMPARE(file(u"Backup/Backup.txt"_s).size(), 2);
         QCOMPARE(logged(u"da verificare"_s), 0);
         QCOMPARE(unfinished(), 0);
         QCOMPARE(hours().size(), 2);
+    }
+
+    // A terminal silent from its "has file" answer on is let go at the time-out.
+    void terminalSilentFromItsAnswerIsLetGo()
+    {
+        startWithPort();
+        m_fixture->server->download().Timer3Tick();
+        m_fixture->say(1, HasFile);
+        QVERIFY(m_fixture->registry.InScarico);
+        QTRY_VERIFY(!m_fixture->registry.InScarico);
+        QCOMPARE(logged(u"tempo limite"_s), 1);
     }
 
     // Scarico.db unusable: no terminal is asked for its file and a late directory

@@ -22,6 +22,7 @@ private Q_SLOTS:
         QTest::newRow("all blanks") << u"     "_s << u"0, error 13"_s;
         QTest::newRow("plus") << u"+7"_s << u"7, error 13"_s;
         QTest::newRow("half to even") << u"2.5"_s << u"2, error 13"_s;
+        QTest::newRow("point between the digits") << u"3.6"_s << u"4, error 13"_s;
         QTest::newRow("point after the digits") << u"12."_s << u"12, error 13"_s;
         QTest::newRow("point before the digits") << u".6"_s << u"1, error 13"_s;
         QTest::newRow("exponent") << u"1E+2"_s << u"100, error 13"_s;

@@ -2,7 +2,9 @@
 #include "spool/spool.h"
 #include "support/testrecord.h"
 
+#include <QSqlDatabase>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -62,6 +64,38 @@ private Q_SLOTS:
         QVERIFY(m_spool->confirmDeletion(qint16(heldBy), m_error));
         QVERIFY(m_spool->alreadyCollected(1, records(listing), counts[1], m_error));
         QCOMPARE(counts, (QList<qsizetype>{skipped, 0}));
+    }
+
+    void spoolItCannotTrustIsRefused_data()
+    {
+        QTest::addColumn<QString>("change"); // made before the spool is opened again
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("of a later version")
+            << u"PRAGMA user_version = %1"_s.arg(Spool::SchemaVersion + 1)
+            << u"Scarico.db di una versione successiva (%1)"_s.arg(Spool::SchemaVersion + 1);
+        QTest::newRow("without its identity")
+            << u"DELETE FROM Identity"_s << u"Scarico.db senza identit\u00e0"_s;
+    }
+
+    // A spool that a later version wrote, or one without its identity, is left
+    // alone: read wrongly, or keyed anew, its lines could be posted twice.
+    void spoolItCannotTrustIsRefused()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, refusal);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(u"Scarico.db"_s);
+        bool created = false;
+        QVERIFY(Spool(path).open({}, created, m_error));
+        {
+            QSqlDatabase other = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"other"_s);
+            other.setDatabaseName(path);
+            QVERIFY(other.open() && QSqlQuery(other).exec(change));
+        }
+        QSqlDatabase::removeDatabase(u"other"_s);
+        Error error;
+        QVERIFY(!Spool(path).open({}, created, error));
+        QCOMPARE(error.description, refusal);
     }
 
     // A key is the spool's identity, the transit's moment and a line number that goes
