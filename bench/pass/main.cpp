@@ -4,7 +4,7 @@
 #include "figures.h"
 #include "spool/collectedtransit.h"
 #include "spool/spool.h"
-#include "support/simulatedterminals.h"
+#include "support/sitefixture.h"
 #include "transitmix.h"
 
 #include <QCommandLineParser>
@@ -127,7 +127,9 @@ int main(int argc, char* argv[])
     }
     // Terminals 1..count hold the transits (the simulator); terminal 20,
     // played here, reads live while the pass is posted.
-    SimulatedTerminals stored;
+    QProcess stored;
+    ProcessLines storedOutput{stored};
+    QList<QStringList> storedTable;
     QStringList names;
     QByteArray generate;
     for (int n = 1; n <= count; ++n) {
@@ -135,11 +137,11 @@ int main(int argc, char* argv[])
         generate += "generate " + QByteArray::number(n) + ' ' + QByteArray::number(perTerminal) +
                     ' ' + QByteArray::number(perTerminal / 280 + 2) + '\n';
     }
-    if (!stored.start(workspace.files(), names)) {
+    if (!startTerminals(stored, storedOutput, workspace.files().path(), names, storedTable)) {
         std::printf("the simulated terminals did not start\n");
         return 1;
     }
-    stored.send(generate);
+    stored.write(generate);
     const QDir files(workspace.files().path());
     const auto storedFiles = [&] {
         return files.entryList({u"PASSAGGI-*.txt"_s}, QDir::Files);
@@ -174,7 +176,7 @@ int main(int argc, char* argv[])
         sampleRecords.append(sample[i].record);
 
     BenchTerminals live(1, 20);
-    workspace.writeSettings(stored.table() + live.table());
+    workspace.writeSettings(storedTable + live.table());
     if (!workspace.startServer(TimeScale)) {
         std::printf("the server did not start\n");
         return 1;
@@ -202,7 +204,7 @@ int main(int argc, char* argv[])
         [&] {
             const qint64 now = clock.nsecsElapsed();
             if (at.firstDirectory < 0 &&
-                stored.output().lines().filter(QRegularExpression(u"-> DIR PASSAGGI \\d"_s)).size())
+                storedOutput.lines.filter(QRegularExpression(u"-> DIR PASSAGGI \\d"_s)).size())
                 at.firstDirectory = now;
             if (at.firstDirectory >= 0 && at.lastDeleted < 0 && storedFiles().isEmpty())
                 at.lastDeleted = now;

@@ -4,7 +4,6 @@
 #include "app/portstatusfile.h"
 #include "app/recordwriter.h"
 #include "app/settingsreader.h"
-#include "support/failingdevice.h"
 #include "support/serverfixture.h"
 
 #include <QtTest>
@@ -75,7 +74,6 @@ private Q_SLOTS:
         QTest::newRow("empty fields") << "a,,c,"_ba << 2 << u"a|/c| #62"_s;
         QTest::newRow("numbers") << "3.6,2.5,,-32768,\" 32767\""_ba << 0
                                  << u"4/2/0/-32768/32767 #62"_s;
-        QTest::newRow("empty file") << ""_ba << 0 << u" #62"_s;
         QTest::newRow("only line ends") << "\r\n\r\n"_ba << 0 << u" #62"_s;
     }
 
@@ -98,7 +96,8 @@ private Q_SLOTS:
     void failedWritesCarryTheSystemNumbers()
     {
         QTemporaryDir folder;
-        FailingDevice device(5);
+        QBuffer device; // never opened: every write fails, as on a full disk
+        QTest::ignoreMessage(QtWarningMsg, "QIODevice::write (QBuffer): device not open");
         Error missing, full;
         QVERIFY(!RecordWriter::replaceFile(folder.filePath(u"Missing/a.set"_s), "1\r\n", missing));
         QVERIFY(!RecordWriter::write(device, "3, 0, 0\r\n", full));
@@ -133,10 +132,6 @@ private Q_SLOTS:
         row("five-label address", u"Set/ParvixSrv.set"_s, "1.2.3.4.5"_ba,
             u"Errore #ParvixSrv.set  340 verificato: Elemento della matrice di controlli "
             u"inesistente"_s);
-        row("three-label address", u"Set/ParvixSrv.set"_s, "10.1.2"_ba,
-            u"1 porta 10.1.2 1=127.0.0.11 = ="_s);
-        row("short terminal count", u"Set/ParvixIP.set"_s, "3, 0\r\n"_ba,
-            u"Errore #ParvixIP.set  62 verificato: Input oltre la fine del file"_s);
         row("terminal count not a number", u"Set/ParvixIP.set"_s, "tre,0,0"_ba,
             u"Errore #ParvixIP.set  13 verificato: Tipo non corrispondente"_s);
         row("switch overflows", u"Set/ParvixIP.set"_s, "3, 99999, 0"_ba,
@@ -189,8 +184,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("message");
         QTest::addColumn<bool>("kept"); // without Salva Tutto
-        QTest::newRow("presence") << u"0001TRAX0002"_s << false;
-        QTest::newRow("presence any case") << u"abcdtRaX"_s << false;
+        QTest::newRow("presence, any case") << u"abcdtRaX0002"_s << false;
         QTest::newRow("TRAX elsewhere") << u"00001TRAX"_s << true;
         QTest::newRow("no-file reply") << u"DIR PASSAGGI ?*"_s << false;
         QTest::newRow("no-file reply lower case") << u"dir passaggi ?*"_s << true;

@@ -136,15 +136,14 @@ void TestConsole::consoleShowsAndDrivesTheCore()
 
 void TestConsole::trayClassRefusesWrongOrderAndCutsFields()
 {
-    RecordedBoxes boxes;
-    clsSysTray tray(boxes);
+    clsSysTray tray(m_boxes);
     QVERIFY(!tray.Add());
     tray.setIcon(QIcon());
     QVERIFY(!tray.Add() && tray.Remove()); // not shown: nothing to remove
-    QCOMPARE(boxes.texts, (QStringList{u"Impossibile procedere prima di impostare un'icona da "
-                                       "visualizzare (propriet\u00e0 Icon)."_s,
-                                       u"Impossibile visualizzare l'icona prima di impostare un "
-                                       "controllo (propriet\u00e0 OwnerControl)."_s}));
+    QCOMPARE(m_boxes.texts, (QStringList{u"Impossibile procedere prima di impostare un'icona da "
+                                         "visualizzare (propriet\u00e0 Icon)."_s,
+                                         u"Impossibile visualizzare l'icona prima di impostare un "
+                                         "controllo (propriet\u00e0 OwnerControl)."_s}));
     tray.setToolTipText(QString(200, u'x'));
     const QString longTip = tray.ToolTipText();
     tray.setToolTipText(u"Parvix"_s);

@@ -19,7 +19,6 @@ private Q_SLOTS:
         QTest::newRow("the largest, blanks around") << u" 032767 "_s << u"32767, 32767"_s;
         QTest::newRow("blank, tab, line feed inside") << u"1 2\t3\n4"_s << u"1234, error 13"_s;
         QTest::newRow("no digits") << u"AB"_s << u"0, error 13"_s;
-        QTest::newRow("all blanks") << u"     "_s << u"0, error 13"_s;
         QTest::newRow("plus") << u"+7"_s << u"7, error 13"_s;
         QTest::newRow("half to even") << u"2.5"_s << u"2, error 13"_s;
         QTest::newRow("point between the digits") << u"3.6"_s << u"4, error 13"_s;
@@ -59,8 +58,6 @@ private Q_SLOTS:
             << TestRecord{.ddmmyy = u"320129"_s} << u"7:30 01/02/2029 #C 1 24/3/0/0 7"_s;
         QTest::newRow("month 13, year 30")
             << TestRecord{.ddmmyy = u"011330"_s} << u"7:30 01/01/1931 #C 1 24/3/0/0 7"_s;
-        QTest::newRow("zeros") << TestRecord{.ddmmyy = u"000000"_s}
-                               << u"7:30 30/11/1999 #C 1 24/3/0/0 7"_s;
         QTest::newRow("position overflows") << TestRecord{.position = u"99999"_s} << u"error 6"_s;
         QTest::newRow("the order number first")
             << TestRecord{.position = u"99999"_s, .order = u"24112A450"_s} << u"error 13"_s;

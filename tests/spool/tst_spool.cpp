@@ -66,36 +66,31 @@ private Q_SLOTS:
         QCOMPARE(counts, (QList<qsizetype>{skipped, 0}));
     }
 
-    void spoolItCannotTrustIsRefused_data()
-    {
-        QTest::addColumn<QString>("change"); // made before the spool is opened again
-        QTest::addColumn<QString>("refusal");
-        QTest::newRow("of a later version")
-            << u"PRAGMA user_version = %1"_s.arg(Spool::SchemaVersion + 1)
-            << u"Scarico.db di una versione successiva (%1)"_s.arg(Spool::SchemaVersion + 1);
-        QTest::newRow("without its identity")
-            << u"DELETE FROM Identity"_s << u"Scarico.db senza identit\u00e0"_s;
-    }
-
-    // A spool that a later version wrote, or one without its identity, is left
-    // alone: read wrongly, or keyed anew, its lines could be posted twice.
+    // A spool without its identity, or one that a later version wrote, is left
+    // alone: keyed anew, or read wrongly, its lines could be posted twice.
     void spoolItCannotTrustIsRefused()
     {
-        QFETCH(QString, change);
-        QFETCH(QString, refusal);
         QTemporaryDir folder;
         const QString path = folder.filePath(u"Scarico.db"_s);
+        const QString later = QString::number(Spool::SchemaVersion + 1);
         bool created = false;
         QVERIFY(Spool(path).open({}, created, m_error));
+        QStringList refusals;
         {
             QSqlDatabase other = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"other"_s);
             other.setDatabaseName(path);
-            QVERIFY(other.open() && QSqlQuery(other).exec(change));
+            QVERIFY(other.open());
+            for (const QString& change :
+                 {u"DELETE FROM Identity"_s, u"PRAGMA user_version = "_s + later}) {
+                Error error;
+                QVERIFY(QSqlQuery(other).exec(change) && !Spool(path).open({}, created, error));
+                refusals.append(error.description);
+            }
         }
         QSqlDatabase::removeDatabase(u"other"_s);
-        Error error;
-        QVERIFY(!Spool(path).open({}, created, error));
-        QCOMPARE(error.description, refusal);
+        QCOMPARE(refusals,
+                 (QStringList{u"Scarico.db senza identit\u00e0"_s,
+                              u"Scarico.db di una versione successiva (%1)"_s.arg(later)}));
     }
 
     // A key is the spool's identity, the transit's moment and a line number that goes
@@ -140,17 +135,12 @@ private Q_SLOTS:
         row("SQLite busy, extended", "SQLite link 517", "517 held database");
         row("SQLite cannot open", "SQLite link", "-2147467259 held driver");
         row("SQLite no code", "SQLite statement", "-2147217900 refused driver");
-        row("SQLite disk full", "SQLite statement 13", "13 held database");
-        row("SQLite file gone", "SQLite statement 14", "14 held database");
         row("PostgreSQL link lost", "PostgreSQL statement 08006", "8006 held database");
         row("PostgreSQL check", "PostgreSQL statement 23514", "23514 refused database");
         row("PostgreSQL deadlock", "PostgreSQL statement 40P01", "-2147217900 held database");
-        row("PostgreSQL serialization", "PostgreSQL statement 40001", "40001 held database");
-        row("PostgreSQL statement time-out", "PostgreSQL statement 57014", "57014 held database");
         row("PostgreSQL cannot connect", "PostgreSQL link", "-2147467259 held driver");
         row("SQL Server deadlock", "SqlServer statement 1205", "1205 held database");
         row("SQL Server code 0", "SqlServer statement 0", "-2147217900 refused database");
-        row("ODBC time-out", "SqlServer statement HYT00", "-2147217900 held database");
     }
 
     void failuresThatHoldThePosting()

@@ -1,5 +1,4 @@
 #include "support/sitefixture.h"
-#include "support/testparameters.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
@@ -16,12 +15,12 @@ bool storeTransits(SiteFixture& site, const QStringList& terminals,
     if (!site.prepare(terminals))
         return false;
     for (qsizetype i = 0; i < terminals.size(); ++i)
-        site.terminals.send(u"generate %1 %2 %3 %4\n"_s
-                                .arg(terminals[i].section(u'=', 1), QString::number(perTerminal),
-                                     QString::number(days), badges[i].join(u','))
-                                .toLatin1());
-    return QTest::qWaitFor(
-        [&] { return site.terminals.stored().size() == perTerminal * terminals.size(); }, 10000);
+        site.terminals.write(u"generate %1 %2 %3 %4\n"_s
+                                 .arg(terminals[i].section(u'=', 1), QString::number(perTerminal),
+                                      QString::number(days), badges[i].join(u','))
+                                 .toLatin1());
+    return QTest::qWaitFor([&] { return site.stored().size() == perTerminal * terminals.size(); },
+                           10000);
 }
 
 } // namespace
@@ -43,9 +42,11 @@ private Q_SLOTS:
 // drawn from the seed, then everything must end posted once.
 void TestDownload::randomScheduleLosesAndDoublesNothing()
 {
-    const quint32 seeds = testParameter("PARVIX_MODEL_SEEDS", 3);
+    const quint32 seeds = qEnvironmentVariable("PARVIX_MODEL_SEEDS", u"3"_s).toUInt();
     const quint32 first =
-        testParameter("PARVIX_MODEL_SEED", QRandomGenerator::global()->generate());
+        qEnvironmentVariable("PARVIX_MODEL_SEED",
+                             QString::number(QRandomGenerator::global()->generate()))
+            .toUInt();
     for (quint32 seed = first; seed != first + seeds; ++seed) {
         qInfo("model seed %u (PARVIX_MODEL_SEED repeats it)", seed);
         QRandomGenerator random(seed);
@@ -94,12 +95,12 @@ void TestDownload::randomScheduleLosesAndDoublesNothing()
                 command = u"outage %1ms"_s.arg(forMs);
             }
             if (kind < 4)
-                site.terminals.send(command.toLatin1() + '\n');
+                site.terminals.write(command.toLatin1() + '\n');
             events.append(command);
             QTest::qWait(random.bounded(50, 500));
         }
         QVERIFY(QTest::qWaitFor([&] { return site.drained(); }, 120000));
-        const QStringList records = site.terminals.stored();
+        const QStringList records = site.stored();
         qInfo().noquote() << "figures: model seed" << seed << "on" << site.database->backend()
                           << "-" << count << "terminals," << records.size()
                           << "stored transits, events:" << events.join(u", "_s);
@@ -148,7 +149,7 @@ void TestDownload::crashAtEachStepLosesAndDoublesNothing()
     }
     QVERIFY(site.startServer());
     QVERIFY(QTest::qWaitFor([&] { return site.drained(); }, 120000));
-    site.expectPosted(legacy + site.terminals.stored());
+    site.expectPosted(legacy + site.stored());
     QCOMPARE(site.workspace.lines(u"ScaricoScartati.txt"_s).size(), 1);
 }
 

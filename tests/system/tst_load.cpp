@@ -1,5 +1,4 @@
 #include "support/sitefixture.h"
-#include "support/testparameters.h"
 
 #include <QRegularExpression>
 #include <QtTest>
@@ -39,14 +38,14 @@ private Q_SLOTS:
 void TestLoad::liveReadsDuringAPassAreEachAnsweredAndPostedOnce()
 {
     // Reads fall on distinct minutes of one day: at most 72 rounds.
-    const int rounds = int(qMin(testParameter("PARVIX_LOAD_ROUNDS", 10), 72u));
+    const int rounds = qMin(qEnvironmentVariable("PARVIX_LOAD_ROUNDS", u"10"_s).toInt(), 72);
     SiteFixture site;
     QStringList addresses;
     for (int n = 1; n <= Terminals; ++n)
         addresses.append(u"127.0.0.%1=%2"_s.arg(10 + n).arg(n));
     QVERIFY(site.prepare(addresses));
-    site.terminals.send("generate 1 100 3\ngenerate 2 100 3\ngenerate 3 100 3\n");
-    QTRY_COMPARE_WITH_TIMEOUT(site.terminals.stored().size(), 300, 10000);
+    site.terminals.write("generate 1 100 3\ngenerate 2 100 3\ngenerate 3 100 3\n");
+    QTRY_COMPARE_WITH_TIMEOUT(site.stored().size(), 300, 10000);
     QVERIFY(site.startServer());
     QVERIFY(site.greeted());
     const qint64 memoryBefore = residentKilobytes(site.server.processId());
@@ -72,14 +71,14 @@ void TestLoad::liveReadsDuringAPassAreEachAnsweredAndPostedOnce()
             live.append(u"%1|%2|%3|"_s.arg(employee).arg(at.toString(u"yyyy-MM-dd"_s)).arg(cause) +
                         u"%1|%2"_s.arg(at.time().hour()).arg(at.time().minute()));
     }
-    site.terminals.send(script);
+    site.terminals.write(script);
     // Every read gets its own text (a rejection comes one scaled second later,
     // so a later read may overtake it).
     static const QRegularExpression shown(
         u"^127\\.0\\.0\\.(\\d+) display: (KTessera n\\. (\\d+)\\|.*\\] (.*)|.*)$"_s);
     const auto answers = [&] {
         QStringList got;
-        for (const QString& line : site.terminals.output().lines()) {
+        for (const QString& line : site.terminalLines.lines) {
             const QRegularExpressionMatch match = shown.match(line);
             const int n = match.captured(1).toInt() - 10;
             if (match.hasMatch() && (n > 3 || match.hasCaptured(3)))
@@ -94,13 +93,12 @@ void TestLoad::liveReadsDuringAPassAreEachAnsweredAndPostedOnce()
     QVERIFY(QTest::qWaitFor([&] { return answers().size() >= expected.size(); }, 120000));
     QCOMPARE(answers(), expected);
     QVERIFY(QTest::qWaitFor([&] { return site.drained(); }, 120000));
-    site.expectPosted(site.terminals.stored(), live);
+    site.expectPosted(site.stored(), live);
 
     const qint64 memoryAfter = residentKilobytes(site.server.processId());
     qInfo("figures: %d terminals, reads sent %d, answered %d, posted %lld; stored transits %lld, "
           "posted %lld; memory %lld kB before, %lld kB after",
-          Terminals, rounds * Terminals, rounds * Terminals, live.size(),
-          site.terminals.stored().size(),
+          Terminals, rounds * Terminals, rounds * Terminals, live.size(), site.stored().size(),
           site.database->scalar(u"SELECT COUNT(*) FROM ParvixScarico"_s).toLongLong(), memoryBefore,
           memoryAfter);
     if (MemoryIsMeaningful)
