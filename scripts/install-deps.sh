@@ -2,7 +2,8 @@
 # Installs the Debian packages that building and running Parvix need, and
 # with --tests those the test suite needs too (clang for the sanitized build
 # and the fuzz targets, MinGW to compile the Windows branch of the platform
-# unit), asking apt-get only for those that are missing.
+# unit, Prometheus for promtool, which checks the figures' format), asking
+# apt-get only for those that are missing.
 set -euo pipefail
 
 packages=(
@@ -13,7 +14,7 @@ packages=(
     postgresql sqlite3 tzdata
 )
 if [ "${1:-}" = "--tests" ]; then
-    packages+=(clang libclang-rt-14-dev g++-mingw-w64-x86-64)
+    packages+=(clang libclang-rt-14-dev g++-mingw-w64-x86-64 prometheus)
 fi
 
 missing=()
@@ -30,3 +31,7 @@ sudo=""
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -q
 $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+# Only promtool is wanted: the Prometheus service the package starts is stopped and disabled.
+if [[ " ${missing[*]} " == *" prometheus "* ]] && [ -d /run/systemd/system ]; then
+    $sudo systemctl disable --now prometheus.service || true
+fi

@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QHostAddress>
 #include <QTextStream>
 
 #include <memory>
@@ -80,6 +81,8 @@ int main(int argc, char* argv[])
     }
     if (window)
         window->show();
+    if (options.metricsPort != 0)
+        server.openEndpoint(QHostAddress(options.metricsAddress), options.metricsPort);
 
     QObject::connect(&systemSignals, &SystemSignals::terminateRequested, app.get(), [&] {
         server.shutdown();

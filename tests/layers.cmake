@@ -1,7 +1,7 @@
 # The core's folders are layers, lowest first: a file includes headers of its
 # own folder or of folders listed before it, never of one listed after it.
 # Run as: cmake -DSOURCE_DIR=<src> -P layers.cmake
-set(layers platform app terminal/netctl database posting spool terminal live download server
+set(layers platform app terminal/netctl database posting spool terminal live download health server
     console)
 
 # The index of the deepest listed folder holding `path`; files at the top (main.cpp) sit above all.

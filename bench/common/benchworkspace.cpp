@@ -31,12 +31,13 @@ void BenchWorkspace::writeSettings(const QList<QStringList>& terminals)
                   RecordWriter::quotedRecord({m_database->connectionString()}));
 }
 
-bool BenchWorkspace::startServer(double timeScale, Mode mode)
+bool BenchWorkspace::startServer(double timeScale, Mode mode, const QStringList& more)
 {
     m_server.setWorkingDirectory(m_files.path());
     m_server.setStandardOutputFile(QProcess::nullDevice());
     QStringList arguments{u"--time-scale"_s, QString::number(timeScale), u"--listen-port"_s,
                           QString::number(freeLoopbackPort())};
+    arguments += more;
     if (mode == Mode::Headless) {
         arguments.prepend(u"--headless"_s);
     } else {

@@ -27,7 +27,8 @@ public:
         Headless,
         Window // on the offscreen platform
     };
-    bool startServer(double timeScale, Mode mode = Mode::Headless);
+    // `more`: further options for the server.
+    bool startServer(double timeScale, Mode mode = Mode::Headless, const QStringList& more = {});
     void stopServer();
     qint64 serverPid() const { return m_server.processId(); }
 

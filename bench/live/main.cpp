@@ -2,13 +2,16 @@
 #include "benchterminals.h"
 #include "benchworkspace.h"
 #include "figures.h"
+#include "support/freeport.h"
 #include "transitmix.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QTcpSocket>
 #include <QTimer>
 
 #include <cstdio>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -19,6 +22,47 @@ struct Options
     int reads = 500;      // per terminal, as fast as confirmations come back
     int seconds = 10;     // of reads at the fixed rate
     double perSecond = 5; // per terminal, fixed rate
+    bool scrape = false;  // the monitor's endpoint on, scraped every second
+};
+
+// A monitor asking the server for /metrics every second while the reads run.
+class Scraper : public QObject
+{
+public:
+    explicit Scraper(quint16 port)
+        : m_port(port)
+    {
+        connect(&m_timer, &QTimer::timeout, this, &Scraper::scrape);
+        m_timer.start(1000);
+    }
+
+    int scrapes() const { return m_scrapes; }
+    qint64 bytes() const { return m_bytes; }
+
+private:
+    void scrape()
+    {
+        auto* socket = new QTcpSocket(this);
+        auto* answer = new QByteArray;
+        connect(socket, &QTcpSocket::connected, socket,
+                [socket] { socket->write("GET /metrics HTTP/1.1\r\nHost: bench\r\n\r\n"); });
+        connect(socket, &QTcpSocket::readyRead, socket,
+                [socket, answer] { *answer += socket->readAll(); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket, answer] {
+            if (answer->startsWith("HTTP/1.1 200 ")) {
+                ++m_scrapes;
+                m_bytes += answer->size();
+            }
+            delete answer;
+            socket->deleteLater();
+        });
+        socket->connectToHost(QHostAddress::LocalHost, m_port);
+    }
+
+    quint16 m_port;
+    QTimer m_timer;
+    int m_scrapes = 0;
+    qint64 m_bytes = 0;
 };
 
 void printLatencies(const char* what, const QList<double>& ms)
@@ -38,12 +82,18 @@ bool run(const QString& backend, int count, const Options& options)
     }
     BenchTerminals terminals(count, 1);
     workspace.writeSettings(terminals.table());
-    if (!workspace.startServer(1.0) ||
+    const quint16 metricsPort = freeLoopbackPort();
+    const QStringList endpoint{u"--metrics-port"_s, QString::number(metricsPort)};
+    if (!workspace.startServer(1.0, BenchWorkspace::Mode::Headless,
+                               options.scrape ? endpoint : QStringList()) ||
         !Figures::waitUntil([&] { return terminals.linksUp() == count; }, 15000)) {
         std::printf("%s: the server did not link to %d terminals\n", qPrintable(backend), count);
         return false;
     }
     const qint64 idleKb = Figures::residentKilobytes(workspace.serverPid());
+    std::unique_ptr<Scraper> scraper;
+    if (options.scrape)
+        scraper = std::make_unique<Scraper>(metricsPort);
 
     QList<int> next(count, 0);
     QStringList closedRecords;
@@ -100,6 +150,10 @@ bool run(const QString& backend, int count, const Options& options)
         std::printf("    only %d of %d reads at the fixed rate were answered\n",
                     terminals.confirmed() + terminals.refused(), fixedTotal);
     const qint64 peakKb = Figures::peakResidentKilobytes(workspace.serverPid());
+    const QString scraped = scraper ? u"%1 scrapes of %2 bytes"_s.arg(scraper->scrapes())
+                                          .arg(scraper->bytes() / qMax(1, scraper->scrapes()))
+                                    : u"no endpoint"_s;
+    scraper.reset();
     workspace.stopServer();
 
     QList<BarePosting::Transit> captured;
@@ -111,7 +165,8 @@ bool run(const QString& backend, int count, const Options& options)
         return false;
     }
     const double throughput = closedTotal / closedSeconds;
-    std::printf("live %-10s %2d terminal(s)\n", qPrintable(backend), count);
+    std::printf("live %-10s %2d terminal(s), %s\n", qPrintable(backend), count,
+                qPrintable(scraped));
     std::printf("    %-28s %d reads (%d confirmed, %d refused) in %.3f s: %.0f reads/s\n",
                 "as fast as answered:", closedTotal, closedConfirmed, closedRefused, closedSeconds,
                 throughput);
@@ -149,11 +204,14 @@ int main(int argc, char* argv[])
     const QCommandLineOption terminalsOption(
         u"terminals"_s, u"Numbers of terminals to run, comma-separated (default 1,20)."_s,
         u"LIST"_s, u"1,20"_s);
-    parser.addOptions({readsOption, secondsOption, rateOption, backendOption, terminalsOption});
+    const QCommandLineOption scrapeOption(
+        u"scrape"_s, u"Serve the monitor's endpoint and scrape /metrics every second."_s);
+    parser.addOptions(
+        {readsOption, secondsOption, rateOption, backendOption, terminalsOption, scrapeOption});
     parser.process(app);
 
     const Options options{parser.value(readsOption).toInt(), parser.value(secondsOption).toInt(),
-                          parser.value(rateOption).toDouble()};
+                          parser.value(rateOption).toDouble(), parser.isSet(scrapeOption)};
     int failures = 0;
     for (const QString& backend : BenchWorkspace::backends(parser.value(backendOption))) {
         if (!BenchWorkspace::prepare(backend)) {

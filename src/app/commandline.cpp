@@ -1,6 +1,7 @@
 #include "app/commandline.h"
 
 #include <QCommandLineParser>
+#include <QHostAddress>
 
 using namespace Qt::StringLiterals;
 
@@ -44,8 +45,13 @@ bool CommandLine::parse(const QStringList& arguments, CommandLine& result, QStri
         u"repost-failed"_s,
         u"Post again the stored transits that failed (ScaricoNonRegistrati.txt); SIGUSR1 does "
         "the same while the server runs."_s);
+    const QCommandLineOption metricsPort(
+        u"metrics-port"_s,
+        u"Serve /metrics and /health for a monitor on this port (default off)."_s, u"N"_s);
+    const QCommandLineOption metricsAddress(
+        u"metrics-address"_s, u"Address of the monitor's endpoint (default 127.0.0.1)."_s, u"A"_s);
     parser.addOptions({headless, listenPort, terminalPort, showMessages, hideErrors, trace, saveAll,
-                       timeScale, repostFailed});
+                       timeScale, repostFailed, metricsPort, metricsAddress});
 
     if (!parser.parse(arguments)) {
         error = parser.errorText();
@@ -71,6 +77,17 @@ bool CommandLine::parse(const QStringList& arguments, CommandLine& result, QStri
         !parsePort(parser.value(terminalPort), options.terminalPort)) {
         error = u"--terminal-port needs a port number from 1 to 65535"_s;
         return false;
+    }
+    if (parser.isSet(metricsPort) && !parsePort(parser.value(metricsPort), options.metricsPort)) {
+        error = u"--metrics-port needs a port number from 1 to 65535"_s;
+        return false;
+    }
+    if (parser.isSet(metricsAddress)) {
+        options.metricsAddress = parser.value(metricsAddress);
+        if (QHostAddress(options.metricsAddress).isNull()) {
+            error = u"--metrics-address needs an IP address such as 127.0.0.1"_s;
+            return false;
+        }
     }
     if (parser.isSet(timeScale)) {
         bool ok = false;

@@ -12,6 +12,8 @@ struct CommandLine
     quint16 terminalPort = 8499;
     double timeScale = 1.0;
     bool repostFailed = false;
+    quint16 metricsPort = 0; // 0: no endpoint for the monitor
+    QString metricsAddress = QStringLiteral("127.0.0.1");
     Switches switches;
 
     // False with a message for the user when an option is wrong; --help and

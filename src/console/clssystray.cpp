@@ -132,6 +132,15 @@ void clsSysTray::ShowBalloon()
     modify();
 }
 
+void clsSysTray::ShowBalloon(const QString& title, const QString& text, qint32 icon)
+{
+    m_balloon = false; // the fields change without a balloon each
+    setBalloonTitle(title);
+    setBalloonToolTip(text);
+    setBalloonIcon(icon);
+    ShowBalloon();
+}
+
 void clsSysTray::modify()
 {
     if (!m_shown || !m_tray)

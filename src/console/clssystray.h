@@ -41,6 +41,8 @@ public:
     bool Add();
     bool Remove();
     void ShowBalloon();
+    // One balloon with its own title, text and icon, shown once.
+    void ShowBalloon(const QString& title, const QString& text, qint32 icon);
     bool isShown() const { return m_shown; }
 
 Q_SIGNALS:

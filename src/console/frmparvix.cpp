@@ -72,6 +72,7 @@ FrmParvix::FrmParvix(ParvixServer& server, Switches& switches, MessageBoxes& box
             [this](const QString& text) { append(Lst_Msg, text); });
     connect(&server.report(), &OperatorReport::errorAdded, this,
             [this](const QString& text) { append(Lst_Err, text); });
+    connect(&server.health().alerts(), &Alerts::alerted, this, &FrmParvix::showAlert);
     connect(&server, &ParvixServer::titleChanged, this, &QWidget::setWindowTitle);
     connect(&server, &ParvixServer::addressLabelsChanged, this, &FrmParvix::showAddress);
     showAddress(server.addressLabels());
@@ -218,22 +219,36 @@ void FrmParvix::openEditor()
 // Without a notification area the window stays: hidden, it could never come back.
 void FrmParvix::hideToTray()
 {
-    if (!m_tray) {
-        m_tray = new clsSysTray(m_boxes, this);
-        m_tray->setContextMenu(mnuMenu);
-        connect(m_tray, &clsSysTray::doubleClicked, this, &FrmParvix::restore);
-    }
-    m_tray->setIcon(parvixIcon());
-    m_tray->setOwnerControl(this);
-    m_tray->setToolTipText(u"Parvix (SQL Server)"_s);
-    m_tray->setBalloonTitle(u"Messaggio"_s);
-    m_tray->setBalloonToolTip(u"Questo \u00e8 il contenuto del messaggio"_s);
-    m_tray->setBalloonIcon(3);
-    if (m_tray->Add()) {
+    if (ensureTray()) {
         hide();
         return;
     }
     m_server.log().LogFile(u"Area di notifica non disponibile: la finestra resta visibile"_s);
+}
+
+bool FrmParvix::ensureTray()
+{
+    if (!m_tray) {
+        m_tray = new clsSysTray(m_boxes, this);
+        m_tray->setContextMenu(mnuMenu);
+        connect(m_tray, &clsSysTray::doubleClicked, this, &FrmParvix::restore);
+        m_tray->setIcon(parvixIcon());
+        m_tray->setOwnerControl(this);
+        m_tray->setToolTipText(u"Parvix (SQL Server)"_s);
+        m_tray->setBalloonTitle(u"Messaggio"_s);
+        m_tray->setBalloonToolTip(u"Questo \u00e8 il contenuto del messaggio"_s);
+        m_tray->setBalloonIcon(3);
+    }
+    return m_tray->isShown() || m_tray->Add();
+}
+
+void FrmParvix::showAlert(const QString& title, const QString& text, bool ended)
+{
+    constexpr qint32 Information = 1;
+    constexpr qint32 Warning = 2;
+    // Without a notification area the balloon's fields are still set; the lists show the alert.
+    ensureTray();
+    m_tray->ShowBalloon(title, text, ended ? Information : Warning);
 }
 
 void FrmParvix::restore()

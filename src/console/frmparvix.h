@@ -32,6 +32,9 @@ public:
 
     // Hide-to-tray (Command1, and the first tick of Timer2).
     void hideToTray();
+    // An alert as a balloon, whatever "Visualizza Errori" says; with the
+    // window open the icon comes to the notification area for it.
+    void showAlert(const QString& title, const QString& text, bool ended);
     // "Apri": the icon goes, the window comes back.
     void restore();
     clsSysTray* tray() const { return m_tray; }
@@ -53,6 +56,8 @@ private:
     static void append(QListWidget* list, const QString& text, bool follow = true);
     void showAddress(const QStringList& labels);
     void listenOff();
+    // The icon in the notification area; false where there is none.
+    bool ensureTray();
     void openEditor();
 
     ParvixServer& m_server;

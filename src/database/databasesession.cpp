@@ -58,20 +58,25 @@ bool DatabaseSession::open(Error& error)
 
 bool DatabaseSession::connect(Error& error)
 {
-    if (connectionReusable())
-        return true;
-    closeConnection();
-    if (!m_retryAt.hasExpired()) {
-        error = m_unreachable;
-        return false;
+    bool connected = connectionReusable();
+    if (!connected) {
+        closeConnection();
+        if (m_retryAt.hasExpired())
+            connected = openConnection(error);
+        else
+            error = m_unreachable;
     }
-    return openConnection(error);
+    if (m_reachability)
+        m_reachability(connected, error);
+    return connected;
 }
 
 void DatabaseSession::unreachable(const Error& error) const
 {
     m_unreachable = error;
     m_retryAt.setRemainingTime(m_retryMs);
+    if (m_reachability)
+        m_reachability(false, error);
 }
 
 bool DatabaseSession::openConnection(Error& error)

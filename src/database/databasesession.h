@@ -87,6 +87,15 @@ public:
     using StatementObserver = std::function<void(const QString&, const QVariantList&)>;
     void observeStatements(StatementObserver observer) { m_observer = std::move(observer); }
 
+    // Told each time the database answers a connection (true) and each time it
+    // is found unreachable (false, with why): the alerts and figures of the
+    // database's health.
+    using ReachabilityObserver = std::function<void(bool answered, const Error& why)>;
+    void observeReachability(ReachabilityObserver observer)
+    {
+        m_reachability = std::move(observer);
+    }
+
     // The embedded database's settings, on every connection to it.
     static void useWriteAheadLog(QSqlDatabase& db);
 
@@ -106,6 +115,7 @@ private:
     Dialect m_dialect;
     QString MsgErrore;
     StatementObserver m_observer;
+    ReachabilityObserver m_reachability;
     mutable bool m_retire = false; // a statement failed on this connection
     bool m_inTransaction = false;
     quint64 m_connectionSerial = 0;

@@ -14,6 +14,8 @@
 
 #include <QDir>
 
+#include <utility>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -46,11 +48,14 @@ DownloadCycle::DownloadCycle(const Collaborators& with, QObject* parent)
                 if (State == 0 && registry.InScarico && registry.TermInScarico == NumTer)
                     abortTransfer(u"collegamento caduto"_s);
             });
-    connect(&m_posting, &PassPosting::finished, this, [this] {
+    connect(&m_posting, &PassPosting::finished, this, [this](const PassSummary& summary) {
         resumeScheduler();
-        Q_EMIT passPosted();
+        Q_EMIT passPosted(summary);
     });
-    connect(&m_posting, &PassPosting::held, this, &DownloadCycle::resumeScheduler);
+    connect(&m_posting, &PassPosting::held, this, [this](const Error& error) {
+        resumeScheduler();
+        Q_EMIT postingHeld(error);
+    });
     connect(&m_posting, &PassPosting::spoolFailed, this, [this](const Error& error) {
         spoolFault(error);
         resumeScheduler();
@@ -107,21 +112,29 @@ bool DownloadCycle::openSpool()
         m_with.log.LogFile(
             u"Scarico: %1 transiti raccolti da una versione precedente presi in Scarico.db"_s.arg(
                 taken));
-    if (m_spoolFault)
+    if (std::exchange(m_spoolFault, false)) {
         m_with.log.LogFile(
             u"Scarico: Scarico.db di nuovo utilizzabile, scarico dei terminali ripreso"_s);
-    m_spoolFault = false;
+        Q_EMIT spoolChanged(Error());
+    }
     return true;
 }
 
 void DownloadCycle::spoolFault(const Error& error)
 {
-    if (!m_spoolFault)
+    if (!std::exchange(m_spoolFault, true)) {
         m_with.report.reportError(
             u"Scarico: "_s + ErrorCatalogue::text(error) +
             u": Scarico.db non utilizzabile, scarico dei terminali sospeso"_s);
-    m_spoolFault = true;
+        Q_EMIT spoolChanged(error);
+    }
     m_spool.close();
+}
+
+bool DownloadCycle::spoolLines(QMap<Spool::State, qint64>& counts)
+{
+    Error error;
+    return !m_spoolFault && m_spool.countByState(counts, error);
 }
 
 void DownloadCycle::hold()

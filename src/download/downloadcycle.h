@@ -65,10 +65,16 @@ public:
     void retryFailed();
 
     bool isPosting() const { return m_posting.isPosting(); }
+    // The spool's lines by state; false while it cannot be used.
+    bool spoolLines(QMap<Spool::State, qint64>& counts);
     const QTimer& scheduler() const { return Timer3; }
 
 Q_SIGNALS:
-    void passPosted();
+    void passPosted(const PassSummary& summary);
+    // The posting waits for the database, which `error` says could not take it.
+    void postingHeld(const Error& error);
+    // Scarico.db cannot be used (`error` says why), or can be again (no error).
+    void spoolChanged(const Error& error);
 
 private:
     // Where the transfer under way stands, for what a time-out or a dropped

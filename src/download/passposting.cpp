@@ -84,7 +84,7 @@ void PassPosting::begin()
         return stop(Result::SpoolFault, error);
     if (pending == 0) {
         clearHold();
-        Q_EMIT finished();
+        Q_EMIT finished(PassSummary());
         return;
     }
     if (!m_spool.beginPass(m_journalPath, m_pass, error))
@@ -96,6 +96,7 @@ void PassPosting::begin()
     CrashPoint::reach("posting-ordered");
     m_posting = true;
     m_posted = m_rejected = m_failed = 0;
+    m_run.start();
     m_batch.clear();
     postSlice();
 }
@@ -351,7 +352,7 @@ void PassPosting::stop(Result result, const Error& error)
             "in attesa)"_s.arg(waiting));
     }
     m_held = true;
-    Q_EMIT held();
+    Q_EMIT held(error);
 }
 
 // Held until a line gets through, so a database that comes and goes is one report.
@@ -390,7 +391,7 @@ void PassPosting::end()
         Error unpruned;
         m_spool.prune(now.addDays(-KeepDays), unpruned);
     }
-    Q_EMIT finished();
+    Q_EMIT finished({m_posted, m_rejected, m_failed, m_run.elapsed(), unposted});
 }
 
 bool PassPosting::flush(Error& error)

@@ -2,6 +2,7 @@
 
 #include "spool/spool.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 
 class ActivityLog;
@@ -12,6 +13,18 @@ class OperatorReport;
 class PassFiles;
 class TerminalRegistry;
 class TransitPosting;
+
+// What one posting run did, for the alerts and the figures.
+struct PassSummary
+{
+    qint64 posted = 0;
+    qint64 rejected = 0;
+    qint64 failed = 0;
+    qint64 milliseconds = 0;
+    QString unpostedPath; // the file that lists the failed lines
+
+    qint64 lines() const { return posted + rejected + failed; }
+};
 
 // The posting of stored transits: every pending line of the spool, whatever
 // pass collected it, in chronological order, in slices so that live reads
@@ -56,8 +69,9 @@ public:
     bool retryFailed(Error& error);
 
 Q_SIGNALS:
-    void finished();
-    void held();
+    void finished(const PassSummary& summary);
+    // `error` says why the database could not take the lines.
+    void held(const Error& error);
     void spoolFailed(const Error& error);
 
 private:
@@ -106,4 +120,5 @@ private:
     bool m_posting = false;
     bool m_held = false;
     QDateTime m_lastPrune;
+    QElapsedTimer m_run;
 };

@@ -27,9 +27,23 @@ public:
         TerminalRegistry& registry;
     };
 
+    // What became of a read: confirmed to the terminal, rejected with a
+    // display text, or failed (the database, a field or the posting).
+    enum class Outcome
+    {
+        Confirmed,
+        Rejected,
+        Failed
+    };
+    Q_ENUM(Outcome)
+
     explicit LiveReadRoad(const Collaborators& with, QObject* parent = nullptr);
 
     void handle(const TransitRead& read);
+
+Q_SIGNALS:
+    // `seconds`: from the read to its confirmation, or to the end of its handling.
+    void handled(LiveReadRoad::Outcome outcome, double seconds);
 
 private:
     Collaborators m_with;

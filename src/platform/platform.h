@@ -50,6 +50,10 @@ struct Socket
 std::vector<Socket> connectedSockets();
 void shutDown(std::intptr_t handle);
 
+// The memory of the process that is resident in RAM, in bytes; 0 where the
+// system does not say.
+std::uint64_t residentMemoryBytes();
+
 // Ends the process at once: nothing runs after it (the tests' crash points).
 [[noreturn]] void dieNow();
 

@@ -1,6 +1,7 @@
 #include "platform/platform.h"
 
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -126,6 +127,19 @@ std::vector<Socket> connectedSockets()
 void shutDown(std::intptr_t handle)
 {
     ::shutdown(int(handle), SHUT_RDWR);
+}
+
+std::uint64_t residentMemoryBytes()
+{
+    // The second field of statm: resident pages.
+    FILE* statm = std::fopen("/proc/self/statm", "r");
+    if (!statm)
+        return 0;
+    unsigned long long size = 0;
+    unsigned long long resident = 0;
+    const bool read = std::fscanf(statm, "%llu %llu", &size, &resident) == 2;
+    std::fclose(statm);
+    return read ? resident * std::uint64_t(sysconf(_SC_PAGESIZE)) : 0;
 }
 
 void dieNow()

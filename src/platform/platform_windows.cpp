@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <psapi.h>
+
 #include <fcntl.h>
 #include <io.h>
 
@@ -110,6 +112,15 @@ std::vector<Socket> connectedSockets()
 
 void shutDown(std::intptr_t)
 {}
+
+std::uint64_t residentMemoryBytes()
+{
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof(counters);
+    if (!K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters)))
+        return 0;
+    return counters.WorkingSetSize;
+}
 
 void dieNow()
 {

@@ -34,6 +34,10 @@ ParvixServer::ParvixServer(const Environment& environment, QObject* parent)
     , m_download({environment.registry, environment.control, m_commands, m_session, m_check,
                   m_posting, m_log, m_report, environment.clock, environment.wait,
                   environment.workingDirectory})
+    , m_health({m_report, environment.clock, environment.wait, m_settings,
+                environment.registry.table, environment.control, m_session, m_download,
+                environment.workingDirectory})
+    , m_metrics({environment.clock, m_liveReads, m_download, m_health, environment.control})
 {
     connect(&m_dispatch, &MessageDispatch::liveRead, &m_liveReads, &LiveReadRoad::handle);
     connect(&m_dispatch, &MessageDispatch::directoryReply, &m_download,
@@ -121,7 +125,25 @@ void ParvixServer::finishStartup()
     m_connections.startReconnection();
     m_download.start();
     m_connections.startFirstReconnect();
+    m_health.start();
     Q_EMIT started();
+}
+
+bool ParvixServer::openEndpoint(const QHostAddress& address, quint16 port)
+{
+    auto endpoint = std::make_unique<HttpEndpoint>(
+        [this](const QByteArray& path) { return m_metrics.answer(path); });
+    const QString where = u"%1:%2"_s.arg(address.toString()).arg(port);
+    QString error;
+    if (!endpoint->listen(address, port, error)) {
+        m_report.reportError(u"Monitoraggio non avviato su "_s + where + u": "_s + error);
+        return false;
+    }
+    m_endpoint = std::move(endpoint);
+    const QString text = u"Monitoraggio su http://"_s + where + u"/metrics e /health"_s;
+    m_log.LogFile(text);
+    m_report.addMessage(text);
+    return true;
 }
 
 void ParvixServer::shutdown()

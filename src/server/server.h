@@ -7,6 +7,9 @@
 #include "app/settingsfiles.h"
 #include "database/databasesession.h"
 #include "download/downloadcycle.h"
+#include "health/healthmonitor.h"
+#include "health/httpendpoint.h"
+#include "health/servermetrics.h"
 #include "live/badgecheck.h"
 #include "live/confirmation.h"
 #include "live/livereadroad.h"
@@ -19,6 +22,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 class Clock;
 class EventWait;
@@ -80,6 +84,12 @@ public:
     Confirmation& confirmation() { return m_confirmation; }
     LiveReadRoad& liveReads() { return m_liveReads; }
     DownloadCycle& download() { return m_download; }
+    HealthMonitor& health() { return m_health; }
+    ServerMetrics& metrics() { return m_metrics; }
+    // The monitor's endpoint (/metrics, /health) on `address`:`port`; false
+    // with the reason, told to the operator, when it cannot be opened.
+    bool openEndpoint(const QHostAddress& address, quint16 port);
+    const HttpEndpoint* endpoint() const { return m_endpoint.get(); }
     const Clock& clock() const { return m_env.clock; }
     QString workingDirectory() const { return m_env.workingDirectory; }
 
@@ -127,4 +137,7 @@ private:
     Confirmation m_confirmation;
     LiveReadRoad m_liveReads;
     DownloadCycle m_download;
+    HealthMonitor m_health;
+    ServerMetrics m_metrics;
+    std::unique_ptr<HttpEndpoint> m_endpoint;
 };

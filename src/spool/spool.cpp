@@ -432,6 +432,17 @@ bool Spool::count(State state, qint64& count, Error& error)
     return true;
 }
 
+bool Spool::countByState(QMap<State, qint64>& counts, Error& error)
+{
+    QSqlQuery query(database());
+    if (!exec(query, u"SELECT State, COUNT(*) FROM Lines GROUP BY State"_s, {}, error))
+        return false;
+    counts.clear();
+    while (query.next())
+        counts.insert(State(query.value(0).toInt()), query.value(1).toLongLong());
+    return true;
+}
+
 bool Spool::record(const QList<Outcome>& outcomes, qint64 pass, bool committed, Error& error)
 {
     if (outcomes.isEmpty() && !committed)

@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QMap>
 #include <QString>
 
 #include <functional>
@@ -111,6 +112,9 @@ public:
     bool lines(State state, qint64 limit, QList<Line>& lines, Error& error);
     bool forEach(State state, const std::function<void(const Line&)>& visit, Error& error);
     bool count(State state, qint64& count, Error& error);
+    // Every line by the state recorded on it, for the figures (one quick look
+    // along the state index; a line committing shows as pending).
+    bool countByState(QMap<State, qint64>& counts, Error& error);
     // One transaction: first, when `committed`, every line of the pass still
     // committing is posted (its commit and its journal line are done); then
     // the outcomes. `pass` 0: each line keeps the pass it had.

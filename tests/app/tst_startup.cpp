@@ -173,8 +173,15 @@ private Q_SLOTS:
         QCOMPARE(fixture.workspace.read(file),
                  content.isEmpty() && ok ? defaults.value(file) : content);
         const bool early = expected.contains(u"Workspace"_s); // log in the working dir, no service
-        QCOMPARE(fixture.workspace.read(early ? u"RegistroQZ.txt"_s : u"Log/RegistroQZ.txt"_s),
-                 ok ? QByteArray() : DatedLine::make(fixture.clock.now(), expected));
+        // Without a site database here, a start-up also raises that alert.
+        QStringList logged =
+            QString::fromLatin1(
+                fixture.workspace.read(early ? u"RegistroQZ.txt"_s : u"Log/RegistroQZ.txt"_s))
+                .split(u"\r\n"_s, Qt::SkipEmptyParts);
+        logged.removeIf([](const QString& line) { return line.contains(u"Allarme: database"_s); });
+        QCOMPARE(logged, ok ? QStringList()
+                            : QStringList{QString::fromLatin1(
+                                  DatedLine::make(fixture.clock.now(), expected).chopped(2))});
         const QStringList operations = fixture.control.operations(); // started, never stopped
         QCOMPARE(operations.mid(0, 1) + operations.filter(u"Stop"_s),
                  early ? QStringList() : QStringList{u"StartService"_s});

@@ -125,6 +125,12 @@ void TestConsole::consoleShowsAndDrivesTheCore()
     const QString kept = u" Area di notifica non disponibile: la finestra resta visibile"_s;
     QCOMPARE(m_fixture->logLines().filter(kept).size(), 1);
     QCOMPARE(m_boxes.texts, QStringList{u"Servizio gi\u00e0 chiuso!"_s});
+    // An alert goes to the tray's balloon, "Visualizza Errori" being unchecked.
+    m_fixture->server->health().alerts().raise(u"test"_s, u"database non raggiungibile"_s);
+    QCOMPARE(m_window->tray()->BalloonTitle().section(QChar(0), 0, 0), u"Parvix: allarme"_s);
+    QCOMPARE(m_window->tray()->BalloonToolTip().section(QChar(0), 0, 0),
+             u"database non raggiungibile"_s);
+    QCOMPARE(m_window->tray()->BalloonIcon(), 2);
     QSignalSpy closed(m_window.get(), &FrmParvix::closed);
     m_window->close();
     QCOMPARE(closed.size(), 1);

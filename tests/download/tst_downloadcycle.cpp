@@ -231,6 +231,7 @@ private Q_SLOTS:
         QTest::qWait(m_fixture->wait.scaled(60000) * 3); // three ticks without the database
         QCOMPARE(unfinished(), waiting);
         QCOMPARE(logged(u"registrazione sospesa"_s), 1);
+        QCOMPARE(logged(u"Allarme: registrazione degli scarichi sospesa: Errore #"_s), 1);
 
         QVERIFY(m_fixture->database->setReachable(true));
         QTRY_VERIFY_WITH_TIMEOUT(unfinished() == 0 && !cycle.isPosting(), 30000);
@@ -238,6 +239,7 @@ private Q_SLOTS:
         QCOMPARE(m_fixture->database->rows(u"SELECT COUNT(*) FROM ParvixScarico"_s),
                  QStringList{u"600"_s});
         QCOMPARE(logged(u"registrazione ripresa"_s), 1);
+        QCOMPARE(logged(u"Fine allarme: registrazione degli scarichi sospesa (durata"_s), 1);
         QCOMPARE(file(u"Backup/Backup.txt"_s).size(), 600);
     }
 
@@ -269,6 +271,10 @@ private Q_SLOTS:
         QVERIFY(
             unposted.first().startsWith(u"1,\"127.0.0.11\",\""_s + refused + u"\",\"Errore #"_s));
         QCOMPARE(logged(u"1 non registrati (ScaricoNonRegistrati.txt)"_s), 1);
+        QCOMPARE(logged(u"Allarme: scarico con 1 transiti non registrati, elencati in "_s +
+                        QDir::toNativeSeparators(
+                            m_fixture->workspace.filePath(u"ScaricoNonRegistrati.txt"_s))),
+                 1);
 
         QVERIFY(database.exec(postgres ? u"ALTER TABLE SchedeLav DROP CONSTRAINT NoPosition7"_s
                                        : u"DROP TRIGGER NoPosition7"_s));
@@ -338,10 +344,12 @@ private Q_SLOTS:
         QTRY_VERIFY(!m_fixture->server->download().isPosting());
         QCOMPARE(hours(), (QStringList{u"6"_s, u"7"_s}));
         QCOMPARE(logged(u"Impossibile trovare il percorso"_s), 2);
+        QCOMPARE(logged(u"Allarme: cartella di backup non scrivibile"_s), 1);
         QVERIFY(QDir(m_fixture->workspace.path()).mkpath(u"Backup"_s));
         m_fixture->server->download().retryFailed();
         QTRY_COMPARE(file(u"Backup/Backup.txt"_s).size(), 2);
         QCOMPARE(logged(u"da verificare"_s), 0);
+        QTRY_COMPARE(logged(u"Fine allarme: cartella di backup"_s), 1);
         QCOMPARE(unfinished(), 0);
         QCOMPARE(hours().size(), 2);
     }
@@ -357,11 +365,13 @@ private Q_SLOTS:
         m_fixture->say(1, HasFile);
         QVERIFY(sent(1).isEmpty());
         QCOMPARE(logged(u"Scarico.db non utilizzabile"_s), 1);
+        QCOMPARE(logged(u"Allarme: Scarico.db non scrivibile: Errore #"_s), 1);
 
         m_fixture->workspace.remove(u"Scarico.db"_s);
         cycle.Timer3Tick();
         QCOMPARE(sent(1), QStringList{u"DIR PASSAGGI"_s});
         QCOMPARE(logged(u"di nuovo utilizzabile"_s), 1);
+        QCOMPARE(logged(u"Fine allarme: Scarico.db non scrivibile"_s), 1);
     }
 
 private:

@@ -46,6 +46,7 @@ public:
     qint16 SendText(const QString& IPTer, qint16 NumTer, const QString& Text,
                     qint16 Length) override;
     qint16 LinkType(const QString& IPTer) override;
+    bool isListening() const override { return m_running; }
 
     // The result that the next calls of an operation give ("OpenLink", "SendText", ...).
     void setResult(const QString& operation, qint16 result) { m_results[operation] = result; }

@@ -88,6 +88,13 @@ bool SiteFixture::startServer(const QStringList& arguments, const QByteArray& cr
     return server.waitForStarted(5000);
 }
 
+qint64 SiteFixture::residentKilobytes() const
+{
+    QFile status(u"/proc/%1/status"_s.arg(server.processId()));
+    const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
+    return text.mid(text.indexOf("VmRSS:") + 6).trimmed().split(' ').first().toLongLong();
+}
+
 bool SiteFixture::stopServer()
 {
     server.terminate();

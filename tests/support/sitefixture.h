@@ -7,6 +7,14 @@
 
 #include <memory>
 
+// Under AddressSanitizer the process's memory is mostly the sanitizer's own
+// (Qt's headers give every compiler a __has_feature).
+#if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
+inline constexpr bool MemoryIsMeaningful = false;
+#else
+inline constexpr bool MemoryIsMeaningful = true;
+#endif
+
 // Collects what a process prints on standard output, line by line, so a test
 // can wait for the line it expects.
 class ProcessLines : public QObject
@@ -49,6 +57,8 @@ public:
     // Every record a terminal stored: the 32 characters between 2 and 3.
     QStringList stored() const;
     QStringList logLines() const { return workspace.lines(QStringLiteral("Log/RegistroQZ.txt")); }
+    // The server's resident memory; 0 where the system does not say.
+    qint64 residentKilobytes() const;
     // The terminals' files emptied, every spool line posted or rejected.
     bool drained() const;
     // The database and the journal as posting `records` once each in time

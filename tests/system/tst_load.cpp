@@ -1,3 +1,5 @@
+#include "support/freeport.h"
+#include "support/httpclient.h"
 #include "support/sitefixture.h"
 
 #include <QRegularExpression>
@@ -7,26 +9,19 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Under AddressSanitizer the process's memory is mostly the sanitizer's own
-// (Qt's headers give every compiler a __has_feature).
-#if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
-constexpr bool MemoryIsMeaningful = false;
-#else
-constexpr bool MemoryIsMeaningful = true;
-#endif
-
 constexpr int Terminals = 20; // numbers 1 to 20: 0 marks an unused slot
 
-qint64 residentKilobytes(qint64 pid)
+// The value of one sample line of a scrape ("name{labels}"); -1 when absent.
+double sample(const QByteArray& scrape, const QByteArray& name)
 {
-    QFile status(u"/proc/%1/status"_s.arg(pid));
-    const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
-    return text.mid(text.indexOf("VmRSS:") + 6).trimmed().split(' ').first().toLongLong();
+    const qsizetype at = scrape.indexOf('\n' + name + ' ');
+    return at < 0 ? -1 : scrape.mid(at + name.size() + 2).split('\n').first().toDouble();
 }
 
 } // namespace
 
-// Every terminal reads live while a download pass of stored transits runs.
+// Every terminal reads live while a download pass of stored transits runs, and
+// a monitor scrapes the server every second.
 class TestLoad : public QObject
 {
     Q_OBJECT
@@ -46,9 +41,15 @@ void TestLoad::liveReadsDuringAPassAreEachAnsweredAndPostedOnce()
     QVERIFY(site.prepare(addresses));
     site.terminals.write("generate 1 100 3\ngenerate 2 100 3\ngenerate 3 100 3\n");
     QTRY_COMPARE_WITH_TIMEOUT(site.stored().size(), 300, 10000);
-    QVERIFY(site.startServer());
+    const quint16 monitor = freeLoopbackPort();
+    QVERIFY(site.startServer({u"--metrics-port"_s, QString::number(monitor)}));
     QVERIFY(site.greeted());
-    const qint64 memoryBefore = residentKilobytes(site.server.processId());
+    const qint64 memoryBefore = site.residentKilobytes();
+    int scrapes = 0;
+    QTimer scraper;
+    connect(&scraper, &QTimer::timeout,
+            [&] { scrapes += !httpGet(monitor, "/metrics").isEmpty(); });
+    scraper.start(100); // ten of the server's seconds, a hundred times faster
 
     // Live reads dated today (the stored ones are of earlier days), so the
     // two streams meet no common employee-day. Terminals 1 to 3 also show the
@@ -95,12 +96,41 @@ void TestLoad::liveReadsDuringAPassAreEachAnsweredAndPostedOnce()
     QVERIFY(QTest::qWaitFor([&] { return site.drained(); }, 120000));
     site.expectPosted(site.stored(), live);
 
-    const qint64 memoryAfter = residentKilobytes(site.server.processId());
+    // The figures tell what was sent and stored; the scrape is in the standard format.
+    scraper.stop();
+    const QByteArray scrape = httpGet(monitor, "/metrics");
+    const qint64 posted =
+        site.database->scalar(u"SELECT COUNT(*) FROM ParvixScarico"_s).toLongLong();
+    const QList<QPair<QByteArray, double>> figures{
+        {"parvix_live_reads_total{outcome=\"confirmed\"}", live.size()},
+        {"parvix_live_reads_total{outcome=\"rejected\"}", expected.size() - live.size()},
+        {"parvix_live_reads_total{outcome=\"failed\"}", 0},
+        {"parvix_confirmation_latency_seconds_count", live.size()},
+        {"parvix_terminals_configured", Terminals},
+        {"parvix_terminals_linked", Terminals},
+        {"parvix_download_lines_total{outcome=\"posted\"}", posted},
+        {"parvix_download_lines_total{outcome=\"rejected\"}", site.stored().size() - posted},
+        {"parvix_download_lines_total{outcome=\"failed\"}", 0},
+        {"parvix_spool_lines{state=\"pending\"}", 0},
+        {"parvix_database_up", 1},
+        {"parvix_alerts_active", 0}};
+    for (const auto& [name, value] : figures)
+        QVERIFY2(sample(scrape, name) == value, name.constData());
+    QVERIFY(sample(scrape, "parvix_download_passes_total") >= 1);
+    QVERIFY(httpGet(monitor, "/health").contains("\"status\":\"ok\""));
+    QProcess promtool;
+    promtool.start(u"promtool"_s, {u"check"_s, u"metrics"_s});
+    QVERIFY2(promtool.waitForStarted(), "promtool is missing: scripts/install-deps.sh --tests");
+    promtool.write(scrape);
+    promtool.closeWriteChannel();
+    QVERIFY(promtool.waitForFinished(10000));
+    QVERIFY2(promtool.exitCode() == 0, promtool.readAll().constData());
+
+    const qint64 memoryAfter = site.residentKilobytes();
     qInfo("figures: %d terminals, reads sent %d, answered %d, posted %lld; stored transits %lld, "
-          "posted %lld; memory %lld kB before, %lld kB after",
+          "posted %lld; memory %lld kB before, %lld kB after; %d scrapes",
           Terminals, rounds * Terminals, rounds * Terminals, live.size(), site.stored().size(),
-          site.database->scalar(u"SELECT COUNT(*) FROM ParvixScarico"_s).toLongLong(), memoryBefore,
-          memoryAfter);
+          posted, memoryBefore, memoryAfter, scrapes);
     if (MemoryIsMeaningful)
         QVERIFY2(memoryAfter < memoryBefore + 30 * 1024, "memory grew by more than 30 MB");
     QVERIFY(site.stopServer());

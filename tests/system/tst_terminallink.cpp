@@ -1,3 +1,5 @@
+#include "support/freeport.h"
+#include "support/httpclient.h"
 #include "support/sitefixture.h"
 #include "version.h"
 
@@ -68,7 +70,7 @@ private Q_SLOTS:
         QVERIFY(m_site.prepare(
             {u"127.0.0.11=1"_s, u"127.0.0.12=2"_s, u"127.0.0.13=3"_s, u"127.0.0.11=4"_s},
             {{u"5"_s, u"127.0.0.14:1"_s}}));
-        QVERIFY(m_site.startServer());
+        QVERIFY(m_site.startServer({u"--metrics-port"_s, QString::number(m_monitor)}));
         // Listening by then: the start-up rows need its port taken.
         QVERIFY(m_site.greeted());
     }
@@ -89,11 +91,6 @@ private Q_SLOTS:
 
     void terminalIsServedThroughHostilePeers()
     {
-        int round = 0;
-        const auto served = [&] {
-            m_site.terminals.write(u"read 2 0042 #C 1 0 080%1 061226\n"_s.arg(++round).toLatin1());
-            return m_site.terminalLines.waitFor(u"127.0.0.12 display: KTessera n. 42|"_s, round);
-        };
         const auto descriptors = [&] {
             return QDir(u"/proc/%1/fd"_s.arg(m_site.server.processId())).count();
         };
@@ -159,11 +156,69 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(descriptors() <= descriptorsBefore + 5, 20000);
         qInfo("figures: hostile inputs: 300 strangers, 500 connections from one address, 10 MB "
               "without LF, 3 hostile records, 1 slow peer; reads confirmed: %d of %d",
-              round, round);
+              m_round, m_round);
+    }
+
+    // The monitor's endpoint under a 1 MB header, a byte a second, garbage and
+    // 500 connections: each hostile client gets its refusal or is let go at
+    // the deadline, terminals are served meanwhile, and the endpoint answers
+    // again afterwards.
+    void endpointHoldsThroughHostileClients()
+    {
+        const qint64 memoryBefore = m_site.residentKilobytes();
+        const int roundBefore = m_round;
+        std::vector<std::unique_ptr<QTcpSocket>> clients;
+        const auto open = [&](const QByteArray& request) {
+            clients.push_back(std::make_unique<QTcpSocket>());
+            clients.back()->connectToHost(QHostAddress::LocalHost, m_monitor);
+            clients.back()->write(request);
+            return clients.back().get();
+        };
+        const QList<QPair<QByteArray, QByteArray>> refused{
+            {"GET /metrics HTTP/1.1\r\nX-Filler: " + QByteArray(1 << 20, 'x'), "431"},
+            {"DELETE /metrics HTTP/1.1\r\n\r\n", "405"},
+            {"\x16\x03\x01\x02\x05\r\n\r\n", "400"},
+            {"GET /../../etc/passwd HTTP/1.1\r\n\r\n", "404"}};
+        for (const auto& [request, status] : refused)
+            open(request);
+        QTcpSocket* slow = open("G");
+        for (int i = 0; i < 500; ++i)
+            open(QByteArray());
+        QVERIFY(served());
+        for (char byte : QByteArray("ET /metrics HTTP/1.1")) {
+            QTest::qWait(1000);
+            if (slow->state() != QAbstractSocket::ConnectedState)
+                break;
+            slow->write(&byte, 1);
+            QVERIFY(served());
+        }
+        QCOMPARE(slow->state(), QAbstractSocket::UnconnectedState);
+        QCOMPARE(slow->readAll(), QByteArray());
+        for (qsizetype i = 0; i < refused.size(); ++i)
+            QVERIFY2(clients[i]->readAll().startsWith("HTTP/1.1 " + refused[i].second + ' '),
+                     refused[i].second.constData());
+        QTRY_VERIFY_WITH_TIMEOUT(!httpGet(m_monitor, "/health").isEmpty(), 15000);
+        const qint64 memoryAfter = m_site.residentKilobytes();
+        clients.clear();
+        if (MemoryIsMeaningful)
+            QVERIFY2(memoryAfter < memoryBefore + 20 * 1024, "memory grew by more than 20 MB");
+        qInfo("figures: endpoint: 500 connections, 1 MB header, 1 byte/s, 3 garbage requests; "
+              "reads confirmed: %d of %d; memory %lld kB before, %lld kB after",
+              m_round - roundBefore, m_round - roundBefore, memoryBefore, memoryAfter);
     }
 
 private:
+    // A read of terminal 2, confirmed to it.
+    bool served()
+    {
+        m_site.terminals.write(
+            u"read 2 0042 #C 1 0 08%1 061226\n"_s.arg(++m_round, 2, 10, QChar(u'0')).toLatin1());
+        return m_site.terminalLines.waitFor(u"127.0.0.12 display: KTessera n. 42|"_s, m_round);
+    }
+
     SiteFixture m_site;
+    quint16 m_monitor = freeLoopbackPort();
+    int m_round = 0;
 };
 
 QTEST_GUILESS_MAIN(TestTerminalLink)

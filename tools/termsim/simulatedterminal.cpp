@@ -68,8 +68,24 @@ bool SimulatedTerminal::listen(quint16 port, QString& error)
                                                           m_listener.errorString());
         return false;
     }
+    m_port = m_listener.serverPort();
     print(u"terminal %1 listening on port %2"_s.arg(QString::number(m_number),
-                                                    QString::number(m_listener.serverPort())));
+                                                    QString::number(m_port)));
+    return true;
+}
+
+bool SimulatedTerminal::setPowered(bool on, QString& error)
+{
+    if (on)
+        return m_listener.isListening() || listen(m_port, error);
+    m_listener.close();
+    if (m_link) {
+        m_link->disconnect(this);
+        m_link->abort();
+        m_link->deleteLater();
+    }
+    m_waiting.clear();
+    print(u"switched off"_s);
     return true;
 }
 

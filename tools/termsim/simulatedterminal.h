@@ -32,6 +32,9 @@ public:
     ~SimulatedTerminal() override;
 
     bool listen(quint16 port, QString& error);
+    // Switched off: its link drops and no one can call it, until switched on
+    // again on the same port.
+    bool setPowered(bool on, QString& error);
     QString address() const { return m_address; }
     qint16 number() const { return m_number; }
 
@@ -68,6 +71,7 @@ private:
     std::optional<Server> m_serverAddress;
     QTextStream& m_out;
     QTcpServer m_listener;
+    quint16 m_port = 0;
     QPointer<QTcpSocket> m_link;
     FrameSplitter m_frames;
     QList<QString> m_waiting; // texts for a link still being opened

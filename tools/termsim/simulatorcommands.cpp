@@ -113,6 +113,9 @@ bool SimulatorCommands::run(const QString& line, int& pauseMs)
             return true;
         error = u"expected fault TERMINAL late-dir MS|lose-del|keep-del|drop-listing|silent|"
                 "refuse|wrong-count N"_s;
+    } else if (command == u"off"_s || command == u"on"_s) {
+        if (target->setPowered(command == u"on"_s, error))
+            return true;
     } else if (command == u"presence"_s) {
         target->sendUnasked(u"%1TRAX"_s.arg(target->number(), 4, 10, QChar(u'0')));
         return true;

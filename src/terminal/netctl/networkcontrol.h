@@ -39,6 +39,8 @@ public:
                             qint16 Length) = 0;
     // 1 = the sender's data carry one leading character to drop; 2 = data as they stand.
     virtual qint16 LinkType(const QString& IPTer) = 0;
+    // Whether terminals can call in: the service runs and holds its port.
+    virtual bool isListening() const = 0;
 
 Q_SIGNALS:
     void OnConnect(const QString& IPTer);

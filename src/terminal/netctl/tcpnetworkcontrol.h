@@ -39,6 +39,7 @@ public:
     qint16 SendText(const QString& IPTer, qint16 NumTer, const QString& Text,
                     qint16 Length) override;
     qint16 LinkType(const QString& IPTer) override;
+    bool isListening() const override { return m_server.isListening(); }
 
     quint16 listeningPort() const;
 
