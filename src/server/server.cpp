@@ -133,14 +133,15 @@ bool ParvixServer::openEndpoint(const QHostAddress& address, quint16 port)
 {
     auto endpoint = std::make_unique<HttpEndpoint>(
         [this](const QByteArray& path) { return m_metrics.answer(path); });
-    const QString where = u"%1:%2"_s.arg(address.toString()).arg(port);
     QString error;
     if (!endpoint->listen(address, port, error)) {
-        m_report.reportError(u"Monitoraggio non avviato su "_s + where + u": "_s + error);
+        m_report.reportError(
+            u"Monitoraggio non avviato su %1:%2: "_s.arg(address.toString()).arg(port) + error);
         return false;
     }
     m_endpoint = std::move(endpoint);
-    const QString text = u"Monitoraggio su http://"_s + where + u"/metrics e /health"_s;
+    const QString text = u"Monitoraggio su http://%1:%2/metrics e /health"_s.arg(address.toString())
+                             .arg(m_endpoint->port());
     m_log.LogFile(text);
     m_report.addMessage(text);
     return true;

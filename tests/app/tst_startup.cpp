@@ -31,15 +31,21 @@ private Q_SLOTS:
     void optionsOrTheirError_data()
     {
         QTest::addColumn<QString>("arguments");
-        // Ports, scale, headless, repost, OPT1, Check1, TraceON, SalvaT (1/0); or the error.
+        // Ports, scale, headless, repost, OPT1, Check1, TraceON, SalvaT (1/0), the monitor's
+        // port and address; or the error.
         QTest::addColumn<QString>("expected");
         const QString port = u" needs a port number from 1 to 65535"_s;
         const QString scale = u"--time-scale needs a number F with 0 < F <= 1"_s;
-        QTest::newRow("defaults") << QString() << u"8499 8499 1 000100"_s;
+        QTest::newRow("defaults") << QString() << u"8499 8499 1 000100 0 127.0.0.1"_s;
         QTest::newRow("all")
-            << u"--headless --listen-port 65535 --terminal-port=1 --trace "
-               u"--show-messages --hide-errors --save-all --time-scale 0.01 --repost-failed"_s
-            << u"65535 1 0.01 111011"_s;
+            << u"--headless --listen-port 65535 --terminal-port=1 --trace --show-messages "
+               u"--hide-errors --save-all --time-scale 0.01 --repost-failed --metrics-port 9499 "
+               u"--metrics-address ::1"_s
+            << u"65535 1 0.01 111011 9499 ::1"_s;
+        QTest::newRow("monitor port zero") << u"--metrics-port 0"_s << u"--metrics-port"_s + port;
+        QTest::newRow("monitor address a name")
+            << u"--metrics-address localhost"_s
+            << u"--metrics-address needs an IP address such as 127.0.0.1"_s;
         QTest::newRow("port zero") << u"--listen-port 0"_s << u"--listen-port"_s + port;
         QTest::newRow("port over") << u"--terminal-port 65536"_s << u"--terminal-port"_s + port;
         QTest::newRow("scale zero") << u"--time-scale 0"_s << scale;
@@ -57,9 +63,11 @@ private Q_SLOTS:
         const bool ok = CommandLine::parse(
             (u"parvix "_s + arguments).split(u' ', Qt::SkipEmptyParts), o, error);
         const QString got =
-            QString::asprintf("%d %d %g %d%d%d%d%d%d", o.listenPort, o.terminalPort, o.timeScale,
-                              o.headless, o.repostFailed, o.switches.OPT1, o.switches.Check1,
-                              o.switches.TraceON, o.switches.SalvaT);
+            QString::asprintf("%d %d %g %d%d%d%d%d%d %d ", o.listenPort, o.terminalPort,
+                              o.timeScale, o.headless, o.repostFailed, o.switches.OPT1,
+                              o.switches.Check1, o.switches.TraceON, o.switches.SalvaT,
+                              o.metricsPort) +
+            o.metricsAddress;
         QCOMPARE(ok ? got : error, expected);
     }
 

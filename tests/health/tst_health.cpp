@@ -6,6 +6,7 @@
 #include "health/linkwatch.h"
 #include "health/servermetrics.h"
 #include "health/storagewatch.h"
+#include "support/httpclient.h"
 #include "support/serverfixture.h"
 #include "support/testrecord.h"
 
@@ -275,6 +276,18 @@ private Q_SLOTS:
         QVERIFY(metrics.answer("/health").body.contains("porta dei terminali non in ascolto"));
         QCOMPARE(metrics.answer("/metrics").status, 200);
         QCOMPARE(metrics.answer("/other").status, 404);
+
+        // Over HTTP; a port taken is told, and the endpoint open stays.
+        QVERIFY(fixture.server->openEndpoint(QHostAddress::LocalHost, 0));
+        const quint16 port = fixture.server->endpoint()->port();
+        QVERIFY(httpGet(port, "/health", 503).contains("porta dei terminali non in ascolto"));
+        QVERIFY(!fixture.server->openEndpoint(QHostAddress::LocalHost, port));
+        QCOMPARE(fixture.server->endpoint()->port(), port);
+        QCOMPARE(fixture.logLines()
+                     .filter(u"Monitoraggio non avviato su 127.0.0.1:%1: "_s.arg(port))
+                     .size(),
+                 1);
+        QVERIFY(httpGet(port, "/metrics").startsWith("# HELP parvix_live_reads_total"));
     }
 };
 
