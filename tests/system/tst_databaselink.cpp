@@ -38,6 +38,13 @@ public:
         m_port = m_listener.serverPort();
     }
 
+    // The sockets die with the relay and its listener; none may hear another one half destroyed.
+    ~FaultProxy() override
+    {
+        for (QTcpSocket* socket : findChildren<QTcpSocket*>())
+            socket->disconnect(this);
+    }
+
     // The same port while it listens again.
     quint16 port() const { return m_port; }
 
