@@ -3,15 +3,14 @@
 #include "benchworkspace.h"
 #include "figures.h"
 #include "support/freeport.h"
+#include "support/httpclient.h"
 #include "transitmix.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QTcpSocket>
 #include <QTimer>
 
 #include <cstdio>
-#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -23,46 +22,6 @@ struct Options
     int seconds = 10;     // of reads at the fixed rate
     double perSecond = 5; // per terminal, fixed rate
     bool scrape = false;  // the monitor's endpoint on, scraped every second
-};
-
-// A monitor asking the server for /metrics every second while the reads run.
-class Scraper : public QObject
-{
-public:
-    explicit Scraper(quint16 port)
-        : m_port(port)
-    {
-        connect(&m_timer, &QTimer::timeout, this, &Scraper::scrape);
-        m_timer.start(1000);
-    }
-
-    int scrapes() const { return m_scrapes; }
-    qint64 bytes() const { return m_bytes; }
-
-private:
-    void scrape()
-    {
-        auto* socket = new QTcpSocket(this);
-        auto* answer = new QByteArray;
-        connect(socket, &QTcpSocket::connected, socket,
-                [socket] { socket->write("GET /metrics HTTP/1.1\r\nHost: bench\r\n\r\n"); });
-        connect(socket, &QTcpSocket::readyRead, socket,
-                [socket, answer] { *answer += socket->readAll(); });
-        connect(socket, &QTcpSocket::disconnected, this, [this, socket, answer] {
-            if (answer->startsWith("HTTP/1.1 200 ")) {
-                ++m_scrapes;
-                m_bytes += answer->size();
-            }
-            delete answer;
-            socket->deleteLater();
-        });
-        socket->connectToHost(QHostAddress::LocalHost, m_port);
-    }
-
-    quint16 m_port;
-    QTimer m_timer;
-    int m_scrapes = 0;
-    qint64 m_bytes = 0;
 };
 
 void printLatencies(const char* what, const QList<double>& ms)
@@ -91,9 +50,17 @@ bool run(const QString& backend, int count, const Options& options)
         return false;
     }
     const qint64 idleKb = Figures::residentKilobytes(workspace.serverPid());
-    std::unique_ptr<Scraper> scraper;
+    // A monitor asking for /metrics every second while the reads run.
+    int scrapes = 0;
+    qint64 scrapedBytes = 0;
+    QTimer scraper;
+    QObject::connect(&scraper, &QTimer::timeout, [&] {
+        const QByteArray figures = httpGet(metricsPort, "/metrics");
+        scrapes += figures.isEmpty() ? 0 : 1;
+        scrapedBytes += figures.size();
+    });
     if (options.scrape)
-        scraper = std::make_unique<Scraper>(metricsPort);
+        scraper.start(1000);
 
     QList<int> next(count, 0);
     QStringList closedRecords;
@@ -150,10 +117,11 @@ bool run(const QString& backend, int count, const Options& options)
         std::printf("    only %d of %d reads at the fixed rate were answered\n",
                     terminals.confirmed() + terminals.refused(), fixedTotal);
     const qint64 peakKb = Figures::peakResidentKilobytes(workspace.serverPid());
-    const QString scraped = scraper ? u"%1 scrapes of %2 bytes"_s.arg(scraper->scrapes())
-                                          .arg(scraper->bytes() / qMax(1, scraper->scrapes()))
-                                    : u"no endpoint"_s;
-    scraper.reset();
+    scraper.stop();
+    const QString scraped =
+        options.scrape
+            ? u"%1 scrapes of %2 bytes"_s.arg(scrapes).arg(scrapedBytes / qMax(1, scrapes))
+            : u"no endpoint"_s;
     workspace.stopServer();
 
     QList<BarePosting::Transit> captured;

@@ -20,10 +20,6 @@ void Exposition::sample(const QByteArray& name, double value, const QByteArray& 
 
 QByteArray Exposition::number(double value)
 {
-    if (std::isinf(value))
-        return value > 0 ? "+Inf" : "-Inf";
-    if (std::isnan(value))
-        return "NaN";
     if (value == std::trunc(value) && std::fabs(value) < 1e15)
         return QByteArray::number(qint64(value));
     return QByteArray::number(value, 'g', QLocale::FloatingPointShortest);

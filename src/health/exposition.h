@@ -14,7 +14,8 @@ public:
 
     QByteArray text() const { return m_text; }
 
-    // Integral values without a decimal point, others in the shortest exact form.
+    // Integral values without a decimal point, others in the shortest exact form
+    // (the infinite bound of a histogram is written by the histogram).
     static QByteArray number(double value);
 
 private:

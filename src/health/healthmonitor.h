@@ -49,6 +49,7 @@ public:
     Alerts& alerts() { return m_alerts; }
     const Alerts& alerts() const { return m_alerts; }
     const LinkWatch& links() const { return m_links; }
+    const StorageWatch& storage() const { return m_storage; }
     const AlertSettings& thresholds() const { return m_thresholds; }
     // Whether the database answered its last connection, and when it last did.
     bool databaseUp() const { return m_databaseUp; }

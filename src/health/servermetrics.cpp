@@ -114,6 +114,10 @@ QByteArray ServerMetrics::exposition()
     if (health.lastDatabaseSuccess().isValid())
         out.sample("parvix_database_seconds_since_success",
                    double(health.lastDatabaseSuccess().msecsTo(m_with.clock.now())) / 1000);
+    out.family("parvix_disk_free_bytes", "gauge",
+               "Free space of the working folder's disk at the last look.");
+    if (health.storage().freeBytes() >= 0)
+        out.sample("parvix_disk_free_bytes", double(health.storage().freeBytes()));
     out.family("parvix_alerts_active", "gauge", "Alerts raised and not yet ended.");
     out.sample("parvix_alerts_active", double(health.alerts().raised().size()));
 

@@ -253,7 +253,8 @@ private Q_SLOTS:
               "parvix_confirmation_latency_seconds_bucket{le=\"+Inf\"} 1\n",
               "parvix_terminals_configured 2\n", "parvix_terminals_linked 1\n",
               "parvix_terminal_port_listening 1\n", "parvix_database_up 0\n",
-              "parvix_alerts_active 1\n", "parvix_spool_lines{state=\"pending\"} 0\n"})
+              "parvix_alerts_active 1\n", "parvix_spool_lines{state=\"pending\"} 0\n",
+              "\nparvix_disk_free_bytes "})
             QVERIFY2(text.contains(line), line);
         QCOMPARE(metrics.health(health), 503);
         QVERIFY(health.contains(R"("reasons":["database non raggiungibile"])"));
